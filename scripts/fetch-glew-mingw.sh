@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Compiles Debian's GLEW source package with a MinGW compiler into a static
+# library under PREFIX (lib/libglew32s.a, include/GL/*.h), where CMake's
+# FindGLEW looks for a static Windows GLEW. Usage: fetch-glew-mingw.sh TRIPLET PREFIX
+set -euo pipefail
+triplet=$1
+prefix=$2
+if [ -f "$prefix/lib/libglew32s.a" ]; then
+    exit 0
+fi
+work=$(dirname "$prefix")/glew-src
+if [ ! -f "$work/src/glew.c" ]; then
+    rm -rf "$work.tmp" && mkdir -p "$work.tmp"
+    (cd "$work.tmp" && apt-get source -q glew >/dev/null 2>&1) || {
+        echo "fetch-glew-mingw: apt-get source glew failed (is the deb-src entry there?)" >&2
+        exit 1
+    }
+    rm -rf "$work" && mv "$work.tmp"/glew-*/ "$work" && rm -rf "$work.tmp"
+fi
+mkdir -p "$prefix/lib" "$prefix/include/GL"
+"$triplet-gcc-posix" -O2 -DGLEW_STATIC -DGLEW_NO_GLU -I"$work/include" \
+    -c "$work/src/glew.c" -o "$prefix/glew.o"
+"$triplet-ar" rcs "$prefix/lib/libglew32s.a" "$prefix/glew.o"
+rm -f "$prefix/glew.o"
+cp "$work"/include/GL/glew.h "$work"/include/GL/wglew.h "$prefix/include/GL/"
+echo "fetch-glew-mingw: GLEW for $triplet in $prefix"

@@ -1,0 +1,3 @@
+#include "render/renderer.h"
+
+Camera::Camera() : view(Matrix::Identity()), projection(Matrix::Identity()) {}
