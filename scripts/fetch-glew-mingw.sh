@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Compiles Debian's GLEW source package with a MinGW compiler into a static
-# library under PREFIX (lib/libglew32s.a, include/GL/*.h), where CMake's
-# FindGLEW looks for a static Windows GLEW. Usage: fetch-glew-mingw.sh TRIPLET PREFIX
+# library under PREFIX (lib/glew32s.lib, include/GL/*.h): the name and
+# suffix CMake's FindGLEW looks for as a static Windows GLEW. MinGW's linker
+# takes the ar archive whatever its suffix. Usage: fetch-glew-mingw.sh TRIPLET PREFIX
 set -euo pipefail
 triplet=$1
 prefix=$2
-if [ -f "$prefix/lib/libglew32s.a" ]; then
+if [ -f "$prefix/lib/glew32s.lib" ]; then
     exit 0
 fi
 work=$(dirname "$prefix")/glew-src
@@ -20,7 +21,7 @@ fi
 mkdir -p "$prefix/lib" "$prefix/include/GL"
 "$triplet-gcc-posix" -O2 -DGLEW_STATIC -DGLEW_NO_GLU -I"$work/include" \
     -c "$work/src/glew.c" -o "$prefix/glew.o"
-"$triplet-ar" rcs "$prefix/lib/libglew32s.a" "$prefix/glew.o"
+"$triplet-ar" rcs "$prefix/lib/glew32s.lib" "$prefix/glew.o"
 rm -f "$prefix/glew.o"
 cp "$work"/include/GL/glew.h "$work"/include/GL/wglew.h "$prefix/include/GL/"
 echo "fetch-glew-mingw: GLEW for $triplet in $prefix"

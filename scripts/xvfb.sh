@@ -1,0 +1,39 @@
+# Sourced by the test and run commands: virtual displays owned by the
+# caller, each stopped by its pid when the caller exits, pass or fail.
+
+XVFB_PIDS=()
+
+# start_xvfb VAR [Xvfb options...]: starts an Xvfb on a free display number
+# (-displayfd) and stores ":N" in VAR.
+start_xvfb() {
+    local var=$1
+    shift
+    local numberFile
+    numberFile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp "$@" 3>"$numberFile" \
+        </dev/null >/dev/null 2>&1 &
+    XVFB_PIDS+=($!)
+    local tries=0
+    while [ ! -s "$numberFile" ]; do
+        tries=$((tries + 1))
+        if [ "$tries" -gt 100 ] || ! kill -0 "${XVFB_PIDS[-1]}" 2>/dev/null; then
+            echo "xvfb: Xvfb did not start" >&2
+            rm -f "$numberFile"
+            return 1
+        fi
+        sleep 0.1
+    done
+    printf -v "$var" ':%s' "$(head -n1 "$numberFile" | tr -d '[:space:]')"
+    rm -f "$numberFile"
+}
+
+stop_xvfbs() {
+    local pid
+    for pid in "${XVFB_PIDS[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in "${XVFB_PIDS[@]}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+    XVFB_PIDS=()
+}

@@ -1,0 +1,69 @@
+#include "support/recording_window.h"
+
+#include <algorithm>
+
+LRESULT RecordingWindow::ncCreateResult = TRUE;
+LRESULT RecordingWindow::createResult = 0;
+std::vector<UINT> RecordingWindow::handled;
+std::vector<RecordedMessage> RecordingWindow::log;
+
+const char* RecordingWindow::ClassName() {
+    static const char* name = [] {
+        WNDCLASSEXA windowClass = {};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.style = CS_OWNDC | CS_HREDRAW | CS_VREDRAW;
+        windowClass.lpfnWndProc = Proc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "RecordingWindowClass";
+        RegisterClassExA(&windowClass);
+        return "RecordingWindowClass";
+    }();
+    return name;
+}
+
+HWND RecordingWindow::Create() {
+    RECT rect = {0, 0, 640, 480};
+    AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
+    return CreateWindowExA(0, ClassName(), "recording", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                           rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+}
+
+bool RecordingWindow::Saw(UINT message) {
+    return Count(message) > 0;
+}
+
+int RecordingWindow::Count(UINT message) {
+    return static_cast<int>(std::count_if(
+        log.begin(), log.end(), [&](const RecordedMessage& m) { return m.message == message; }));
+}
+
+void RecordingWindow::Reset() {
+    ncCreateResult = TRUE;
+    createResult = 0;
+    handled.clear();
+    log.clear();
+}
+
+LRESULT CALLBACK RecordingWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    log.push_back({hwnd, message, wParam, lParam});
+    if (message == WM_NCCREATE) {
+        return ncCreateResult != 0 ? DefWindowProcA(hwnd, message, wParam, lParam) : FALSE;
+    }
+    if (message == WM_CREATE) {
+        return createResult;
+    }
+    if (std::find(handled.begin(), handled.end(), message) != handled.end()) {
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void DrainMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message != WM_QUIT) {
+            DispatchMessageA(&msg);
+        }
+    }
+}

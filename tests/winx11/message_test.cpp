@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+
+#include "support/recording_window.h"
+
+namespace {
+
+const HWND kThreadOnly = reinterpret_cast<HWND>(-1);
+
+class MessageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DrainMessages();
+        RecordingWindow::Reset();
+    }
+    void TearDown() override { DrainMessages(); }
+};
+
+TEST_F(MessageTest, PostedThreadMessagesComeBackInOrderThenQueueIsEmpty) {
+    for (WPARAM i = 0; i < 5; ++i) {
+        ASSERT_TRUE(PostMessageA(nullptr, WM_USER + 1, i, static_cast<LPARAM>(i * 10)));
+    }
+    MSG msg;
+    for (WPARAM i = 0; i < 5; ++i) {
+        ASSERT_TRUE(PeekMessageA(&msg, kThreadOnly, 0, 0, PM_REMOVE));
+        EXPECT_EQ(msg.hwnd, nullptr);
+        EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 1));
+        EXPECT_EQ(msg.wParam, i);
+        EXPECT_EQ(msg.lParam, static_cast<LPARAM>(i * 10));
+    }
+    EXPECT_FALSE(PeekMessageA(&msg, kThreadOnly, 0, 0, PM_REMOVE));
+}
+
+TEST_F(MessageTest, PeekOnAnEmptyQueueReturnsAtOnce) {
+    MSG msg;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_FALSE(PeekMessageA(&msg, kThreadOnly, 0, 0, PM_REMOVE));
+    }
+    // Not a timing assertion: a blocking peek would never get here at all;
+    // the bound only turns a hang into a failure.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+TEST_F(MessageTest, QuitComesAfterEverythingPostedAndCarriesTheExitCode) {
+    PostQuitMessage(7);
+    PostMessageA(nullptr, WM_USER + 2, 0, 0);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, kThreadOnly, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 2));
+
+    // Peeking without removing leaves the quit in place.
+    ASSERT_TRUE(PeekMessageA(&msg, kThreadOnly, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    ASSERT_TRUE(PeekMessageA(&msg, kThreadOnly, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(msg.wParam, 7u);
+    EXPECT_EQ(msg.hwnd, nullptr);
+    EXPECT_FALSE(PeekMessageA(&msg, kThreadOnly, 0, 0, PM_REMOVE));
+}
+
+TEST_F(MessageTest, QuitPassesWindowAndRangeFilters) {
+    // The documentation: PeekMessage always retrieves WM_QUIT, whatever the
+    // range; Wine also ignores the window filter for it.
+    HWND hwnd = RecordingWindow::Create();
+    ASSERT_NE(hwnd, nullptr);
+    DrainMessages();
+    PostQuitMessage(3);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, hwnd, WM_USER, WM_USER, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(msg.wParam, 3u);
+    EXPECT_FALSE(PeekMessageA(&msg, kThreadOnly, 0, 0, PM_REMOVE));
+    DestroyWindow(hwnd);
+}
+
+TEST_F(MessageTest, RangeFilterTakesOnlyMatchingMessages) {
+    PostMessageA(nullptr, WM_USER + 10, 0, 0);
+    PostMessageA(nullptr, WM_USER + 20, 0, 0);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, kThreadOnly, WM_USER + 20, WM_USER + 20, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 20));
+    ASSERT_TRUE(PeekMessageA(&msg, kThreadOnly, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 10));
+}
+
+TEST_F(MessageTest, DispatchRoutesToTheWindowProcedureAndReturnsItsResult) {
+    HWND hwnd = RecordingWindow::Create();
+    ASSERT_NE(hwnd, nullptr);
+    ASSERT_TRUE(PostMessageA(hwnd, WM_USER + 3, 11, 22));
+    MSG msg;
+    bool found = false;
+    while (PeekMessageA(&msg, hwnd, WM_USER, WM_USER + 100, PM_REMOVE)) {
+        found = msg.message == WM_USER + 3;
+        RecordingWindow::log.clear();
+        DispatchMessageA(&msg);
+        ASSERT_EQ(RecordingWindow::log.size(), 1u);
+        EXPECT_EQ(RecordingWindow::log[0].hwnd, hwnd);
+        EXPECT_EQ(RecordingWindow::log[0].wParam, 11u);
+        EXPECT_EQ(RecordingWindow::log[0].lParam, 22);
+    }
+    EXPECT_TRUE(found);
+
+    // A thread message has no procedure: dispatching it calls nothing.
+    RecordingWindow::log.clear();
+    MSG threadMessage = {};
+    threadMessage.message = WM_USER + 4;
+    EXPECT_EQ(DispatchMessageA(&threadMessage), 0);
+    EXPECT_TRUE(RecordingWindow::log.empty());
+    DestroyWindow(hwnd);
+}
+
+TEST_F(MessageTest, SentMessagesReachTheProcedureDirectly) {
+    HWND hwnd = RecordingWindow::Create();
+    ASSERT_NE(hwnd, nullptr);
+    RecordingWindow::log.clear();
+    SendMessageA(hwnd, WM_USER + 5, 1, 2);
+    ASSERT_FALSE(RecordingWindow::log.empty());
+    EXPECT_EQ(RecordingWindow::log[0].message, static_cast<UINT>(WM_USER + 5));
+    DestroyWindow(hwnd);
+}
+
+TEST_F(MessageTest, CloseCommandReachesWindowAsCloseThenDestroys) {
+    HWND hwnd = RecordingWindow::Create();
+    ASSERT_NE(hwnd, nullptr);
+    ShowWindow(hwnd, SW_SHOW);
+    DrainMessages();
+    RecordingWindow::log.clear();
+    // What a close box does: the system command, whose default handling
+    // sends WM_CLOSE, whose default handling destroys the window.
+    PostMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    DrainMessages();
+    EXPECT_EQ(RecordingWindow::Count(WM_CLOSE), 1);
+    EXPECT_TRUE(RecordingWindow::Saw(WM_DESTROY));
+    EXPECT_FALSE(IsWindow(hwnd));
+}
+
+}  // namespace

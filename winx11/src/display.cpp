@@ -1,0 +1,72 @@
+#include "internal.h"
+
+#include <X11/Xutil.h>
+
+namespace winx11 {
+namespace {
+
+::Display* g_display = nullptr;
+bool g_openTried = false;
+Atoms g_atoms = {};
+
+int g_trapDepth = 0;
+int g_trappedError = Success;
+
+// Xlib's default handler prints and ends the process; Win32 functions report
+// failure through their results instead. Errors outside a trap come from
+// requests whose outcome nobody checks (e.g. a window another client
+// destroyed) and are dropped on purpose.
+int RecordError(::Display* /*display*/, XErrorEvent* event) {
+    if (g_trapDepth > 0 && g_trappedError == Success) {
+        g_trappedError = event->error_code;
+    }
+    return 0;
+}
+
+}  // namespace
+
+::Display* OpenDisplayOrNull() {
+    return g_display;
+}
+
+::Display* GetDisplay() {
+    if (g_display == nullptr && !g_openTried) {
+        g_openTried = true;
+        g_display = XOpenDisplay(nullptr);
+        if (g_display != nullptr) {
+            XSetErrorHandler(RecordError);
+            g_atoms.wmProtocols = XInternAtom(g_display, "WM_PROTOCOLS", False);
+            g_atoms.wmDeleteWindow = XInternAtom(g_display, "WM_DELETE_WINDOW", False);
+            g_atoms.netWmName = XInternAtom(g_display, "_NET_WM_NAME", False);
+            g_atoms.utf8String = XInternAtom(g_display, "UTF8_STRING", False);
+        }
+    }
+    return g_display;
+}
+
+const Atoms& GetAtoms() {
+    return g_atoms;
+}
+
+XErrorTrap::XErrorTrap(::Display* display) : display(display) {
+    if (g_trapDepth++ == 0) {
+        g_trappedError = Success;
+    }
+}
+
+XErrorTrap::~XErrorTrap() {
+    if (!finished) {
+        Finish();
+    }
+}
+
+int XErrorTrap::Finish() {
+    if (!finished) {
+        finished = true;
+        XSync(display, False);
+        --g_trapDepth;
+    }
+    return g_trappedError;
+}
+
+}  // namespace winx11

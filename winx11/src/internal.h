@@ -1,0 +1,171 @@
+#pragma once
+
+// The winx11 library's internal interface: the state behind the handles and
+// the pieces each source file provides to the others. Nothing outside
+// winx11/src includes this.
+
+#include <windows.h>
+
+#include <X11/Xlib.h>
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace winx11 {
+
+// --- display.cpp: the one X connection and its error trap ---------------
+
+// Opens the connection on first need; nullptr when there is no display.
+::Display* GetDisplay();
+// The display if it is already open, without trying to open it.
+::Display* OpenDisplayOrNull();
+
+struct Atoms {
+    Atom wmProtocols;
+    Atom wmDeleteWindow;
+    Atom netWmName;
+    Atom utf8String;
+};
+const Atoms& GetAtoms();
+
+// Collects X errors raised between construction and Finish() instead of
+// letting Xlib's default handler end the process.
+class XErrorTrap {
+public:
+    explicit XErrorTrap(::Display* display);
+    ~XErrorTrap();
+    XErrorTrap(const XErrorTrap&) = delete;
+    XErrorTrap& operator=(const XErrorTrap&) = delete;
+    // Waits for the server to process what was sent; the first error code
+    // raised meanwhile, or 0 (Success).
+    int Finish();
+
+private:
+    ::Display* display;
+    bool finished = false;
+};
+
+// --- last_error.cpp ------------------------------------------------------
+
+// Sets the thread's last error and returns `result`, for one-line failures.
+template <typename T>
+T Fail(DWORD error, T result) {
+    SetLastError(error);
+    return result;
+}
+
+// --- code_page.cpp: the ANSI code page (932) ------------------------------
+
+// Converts code page 932 text to UTF-8. Bytes that do not convert become
+// U+FFFD each, so nothing is dropped silently.
+std::string AnsiToUtf8(const char* text);
+// The other way, for WM_CHAR; characters the code page lacks become '?'.
+std::string Utf8ToAnsi(const std::string& text);
+// The key under which a class name is compared: Win32 compares class names
+// case-insensitively as characters, not bytes (a Shift_JIS trail byte may be
+// an ASCII letter).
+std::u32string ClassNameKey(const char* name);
+
+// --- window_class.cpp -------------------------------------------------------
+
+struct ClassInfo {
+    WNDPROC proc;
+    UINT style;
+    std::string name;  // as registered
+};
+// Finds a registered class by name (case-insensitive) or by its atom given
+// as MAKEINTATOM; false when there is none.
+bool LookupClass(LPCSTR name, ClassInfo& info);
+
+// --- window.cpp: windows and their device contexts -----------------------
+
+struct FrameInsets {
+    int left;
+    int top;
+    int right;
+    int bottom;
+};
+// The non-client frame that AdjustWindowRect adds and CreateWindowExA takes
+// away again: one set of metrics for both.
+FrameInsets FrameFor(DWORD style, bool menu);
+
+struct WindowState {
+    HWND handle = nullptr;
+    HDC dc = nullptr;
+    ::Window xid = 0;
+    ::Visual* visual = nullptr;  // the X window's visual
+    int depth = 0;
+    WNDPROC proc = nullptr;
+    UINT classStyle = 0;
+    DWORD style = 0;
+    std::string title;      // as given, code page 932
+    std::string className;  // as registered
+    int x = 0;
+    int y = 0;
+    int clientWidth = 0;
+    int clientHeight = 0;
+    bool visible = false;
+    bool needsPaint = false;
+    bool destroying = false;
+    int pixelFormat = 0;  // 1-based; 0 while none is set
+    std::thread::id thread;
+};
+
+// Handle lookups; nullptr for NULL, unknown or destroyed handles.
+WindowState* LookupWindow(HWND hwnd);
+WindowState* LookupWindowByDC(HDC hdc);
+WindowState* LookupWindowByXid(::Window xid);
+// A window of the calling thread that waits for WM_PAINT and passes the
+// PeekMessage filter (NULL: any window); nullptr when none does.
+HWND FindWindowNeedingPaint(HWND filter);
+// Replaces the X window behind a still-existing HWND (a pixel format that
+// needs another visual). False if the X server refused.
+bool RecreateXWindow(WindowState& window, ::Visual* visual, int depth);
+// The destroy sequence: WM_DESTROY, WM_NCDESTROY, then the handle is gone.
+// `xWindowGone` when another client already destroyed the X window.
+void DestroyWindowState(HWND hwnd, bool xWindowGone);
+// The end of a window whose creation was refused: only WM_NCDESTROY is sent.
+void ForgetRefusedWindow(HWND hwnd);
+
+// --- messages.cpp: the thread's queue -------------------------------------
+
+// Calls the window procedure directly, as Win32's sent messages do.
+LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// Queues window-system input (keys, mouse) for the window's thread; it is
+// returned after posted messages.
+void PostInput(const WindowState& window, UINT message, WPARAM wParam, LPARAM lParam, DWORD time);
+// Milliseconds since the library started, for MSG.time.
+DWORD TickCount();
+
+// --- x11_events.cpp: X events to messages ----------------------------------
+
+// Handles every X event already available without waiting.
+void PumpXEvents(::Display* display);
+// Remembers the text a key press produced, for TranslateMessage.
+bool TakeKeyText(BYTE keycode, DWORD time, std::string& utf8);
+
+// --- pixel_format.cpp -------------------------------------------------------
+
+// The GLX framebuffer configuration behind a 1-based pixel format, or
+// nullptr for an index out of range.
+struct PixelFormatInfo;
+const PixelFormatInfo* LookupPixelFormat(int format);
+// Opaque here so that only the two GLX files include GLX.
+void* FramebufferConfigOf(const PixelFormatInfo& format);
+
+// --- wgl_context.cpp -------------------------------------------------------
+
+// Called before a window's X window goes away, so no context stays bound to
+// a drawable that no longer exists.
+void ReleaseContextsOn(HDC hdc);
+
+// --- the table lock --------------------------------------------------------
+
+// Guards the handle tables and the message queues. Never held while a
+// window procedure runs.
+std::mutex& TableMutex();
+
+}  // namespace winx11

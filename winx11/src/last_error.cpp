@@ -1,0 +1,25 @@
+#include <windows.h>
+
+namespace {
+// One value per thread, as Win32 keeps it.
+thread_local DWORD t_lastError = ERROR_SUCCESS;
+}  // namespace
+
+extern "C" DWORD WINAPI GetLastError(void) {
+    return t_lastError;
+}
+
+extern "C" void WINAPI SetLastError(DWORD errorCode) {
+    t_lastError = errorCode;
+}
+
+extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
+    // Only the executable itself is a module here. Its handle only has to be
+    // non-NULL and the same on every call.
+    static char executableModule;
+    if (moduleName != nullptr) {
+        SetLastError(126);  // ERROR_MOD_NOT_FOUND
+        return nullptr;
+    }
+    return reinterpret_cast<HMODULE>(&executableModule);
+}

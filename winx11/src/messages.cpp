@@ -1,0 +1,205 @@
+#include <chrono>
+#include <deque>
+#include <map>
+
+#include "internal.h"
+
+namespace winx11 {
+namespace {
+
+// One queue per thread. Posted messages come before window-system input,
+// then WM_QUIT, then WM_PAINT: the order Win32 retrieves them in.
+struct ThreadQueue {
+    std::deque<MSG> posted;
+    std::deque<MSG> input;
+    bool quitPosted = false;
+    int quitCode = 0;
+};
+
+// Call with TableMutex held.
+ThreadQueue& QueueOf(std::thread::id thread) {
+    static std::map<std::thread::id, ThreadQueue> queues;
+    return queues[thread];
+}
+
+const HWND kThreadMessagesOnly = reinterpret_cast<HWND>(-1);
+
+bool InRange(UINT message, UINT first, UINT last) {
+    // Both zero, or a reversed range, take every message.
+    if ((first == 0 && last == 0) || first > last) {
+        return true;
+    }
+    return message >= first && message <= last;
+}
+
+bool Matches(const MSG& msg, HWND filter, UINT first, UINT last) {
+    if (!InRange(msg.message, first, last)) {
+        return false;
+    }
+    if (filter == nullptr) {
+        return true;
+    }
+    if (filter == kThreadMessagesOnly) {
+        return msg.hwnd == nullptr;
+    }
+    return msg.hwnd == filter;
+}
+
+bool TakeFrom(std::deque<MSG>& queue, MSG& out, HWND filter, UINT first, UINT last, bool remove) {
+    for (auto it = queue.begin(); it != queue.end(); ++it) {
+        if (Matches(*it, filter, first, last)) {
+            out = *it;
+            if (remove) {
+                queue.erase(it);
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+MSG MakeMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, DWORD time) {
+    MSG msg = {};
+    msg.hwnd = hwnd;
+    msg.message = message;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    msg.time = time;
+    return msg;
+}
+
+}  // namespace
+
+DWORD TickCount() {
+    static const auto start = std::chrono::steady_clock::now();
+    return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  std::chrono::steady_clock::now() - start)
+                                  .count());
+}
+
+LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    const WindowState* window = LookupWindow(hwnd);
+    if (window == nullptr) {
+        return 0;
+    }
+    // The procedure runs without the table lock: it may create, destroy or
+    // post anything.
+    const WNDPROC proc = window->proc;
+    return proc(hwnd, message, wParam, lParam);
+}
+
+void PostInput(const WindowState& window, UINT message, WPARAM wParam, LPARAM lParam, DWORD time) {
+    std::lock_guard<std::mutex> lock(TableMutex());
+    QueueOf(window.thread)
+        .input.push_back(MakeMessage(window.handle, message, wParam, lParam, time));
+}
+
+}  // namespace winx11
+
+using namespace winx11;
+
+extern "C" BOOL WINAPI PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    std::thread::id thread = std::this_thread::get_id();
+    if (hwnd != nullptr) {
+        const WindowState* window = LookupWindow(hwnd);
+        if (window == nullptr) {
+            return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
+        }
+        thread = window->thread;
+    }
+    std::lock_guard<std::mutex> lock(TableMutex());
+    QueueOf(thread).posted.push_back(MakeMessage(hwnd, message, wParam, lParam, TickCount()));
+    return TRUE;
+}
+
+extern "C" LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (LookupWindow(hwnd) == nullptr) {
+        return Fail<LRESULT>(ERROR_INVALID_WINDOW_HANDLE, 0);
+    }
+    return Send(hwnd, message, wParam, lParam);
+}
+
+extern "C" void WINAPI PostQuitMessage(int exitCode) {
+    // A flag, not a queued message: WM_QUIT is made when nothing else waits.
+    std::lock_guard<std::mutex> lock(TableMutex());
+    ThreadQueue& queue = QueueOf(std::this_thread::get_id());
+    queue.quitPosted = true;
+    queue.quitCode = exitCode;
+}
+
+extern "C" BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax,
+                                    UINT removeMsg) {
+    if (msg == nullptr) {
+        return Fail<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
+    }
+    if (hwnd != nullptr && hwnd != kThreadMessagesOnly && LookupWindow(hwnd) == nullptr) {
+        return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
+    }
+    // Never waits: only X events that have already arrived are handled.
+    if (::Display* display = OpenDisplayOrNull()) {
+        PumpXEvents(display);
+    }
+    const bool remove = (removeMsg & PM_REMOVE) != 0;
+    {
+        std::lock_guard<std::mutex> lock(TableMutex());
+        ThreadQueue& queue = QueueOf(std::this_thread::get_id());
+        if (TakeFrom(queue.posted, *msg, hwnd, filterMin, filterMax, remove) ||
+            TakeFrom(queue.input, *msg, hwnd, filterMin, filterMax, remove)) {
+            return TRUE;
+        }
+        // WM_QUIT passes every filter, window and range alike, as the
+        // documentation says and Wine does: a loop that filters can still end.
+        if (queue.quitPosted) {
+            *msg =
+                MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, TickCount());
+            if (remove) {
+                queue.quitPosted = false;
+            }
+            return TRUE;
+        }
+    }
+    // WM_PAINT stays until the window is validated (DefWindowProcA does).
+    if (hwnd != kThreadMessagesOnly && InRange(WM_PAINT, filterMin, filterMax)) {
+        if (HWND dirty = FindWindowNeedingPaint(hwnd)) {
+            *msg = MakeMessage(dirty, WM_PAINT, 0, 0, TickCount());
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+extern "C" LRESULT WINAPI DispatchMessageA(const MSG* msg) {
+    if (msg == nullptr) {
+        return Fail<LRESULT>(ERROR_INVALID_PARAMETER, 0);
+    }
+    if (msg->hwnd == nullptr) {
+        return 0;  // a thread message has no procedure to go to
+    }
+    if (LookupWindow(msg->hwnd) == nullptr) {
+        return Fail<LRESULT>(ERROR_INVALID_WINDOW_HANDLE, 0);
+    }
+    return Send(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+extern "C" BOOL WINAPI TranslateMessage(const MSG* msg) {
+    if (msg == nullptr) {
+        return FALSE;
+    }
+    if (msg->message != WM_KEYDOWN) {
+        return msg->message == WM_KEYUP;
+    }
+    std::string text;
+    const auto keycode = static_cast<BYTE>((msg->lParam >> 16) & 0xFF);
+    if (TakeKeyText(keycode, msg->time, text)) {
+        // An ANSI window gets one WM_CHAR per byte of the code page's
+        // encoding, as Win32 sends double-byte characters.
+        const std::string ansi = Utf8ToAnsi(text);
+        std::lock_guard<std::mutex> lock(TableMutex());
+        for (const char byte : ansi) {
+            QueueOf(std::this_thread::get_id())
+                .posted.push_back(MakeMessage(msg->hwnd, WM_CHAR, static_cast<unsigned char>(byte),
+                                              msg->lParam, msg->time));
+        }
+    }
+    return TRUE;
+}

@@ -1,0 +1,217 @@
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include <array>
+
+#include "internal.h"
+
+namespace winx11 {
+namespace {
+
+// X gives the text of a key press only with the event; TranslateMessage
+// sees just the MSG, so the text waits here under the key's code and time.
+struct KeyText {
+    BYTE keycode = 0;
+    DWORD time = 0;
+    std::string utf8;
+};
+thread_local std::array<KeyText, 16> t_keyTexts;
+thread_local size_t t_nextKeyText = 0;
+
+void RememberKeyText(XKeyEvent& event) {
+    char latin1[16];
+    KeySym keysym;
+    const int length = XLookupString(&event, latin1, sizeof latin1, &keysym, nullptr);
+    std::string utf8;
+    for (int i = 0; i < length; ++i) {
+        const auto c = static_cast<unsigned char>(latin1[i]);
+        if (c < 0x80) {
+            utf8 += static_cast<char>(c);
+        } else {
+            utf8 += static_cast<char>(0xC0 | (c >> 6));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    if (!utf8.empty()) {
+        t_keyTexts[t_nextKeyText++ % t_keyTexts.size()] = {static_cast<BYTE>(event.keycode),
+                                                           static_cast<DWORD>(event.time), utf8};
+    }
+}
+
+WPARAM VirtualKey(XKeyEvent& event) {
+    const KeySym keysym = XLookupKeysym(&event, 0);
+    if (keysym >= XK_a && keysym <= XK_z) return 'A' + (keysym - XK_a);
+    if (keysym >= XK_0 && keysym <= XK_9) return '0' + (keysym - XK_0);
+    if (keysym >= XK_F1 && keysym <= XK_F12) return VK_F1 + (keysym - XK_F1);
+    switch (keysym) {
+        case XK_BackSpace:
+            return VK_BACK;
+        case XK_Tab:
+            return VK_TAB;
+        case XK_Return:
+            return VK_RETURN;
+        case XK_Escape:
+            return VK_ESCAPE;
+        case XK_space:
+            return VK_SPACE;
+        case XK_Left:
+            return VK_LEFT;
+        case XK_Up:
+            return VK_UP;
+        case XK_Right:
+            return VK_RIGHT;
+        case XK_Down:
+            return VK_DOWN;
+        case XK_Delete:
+            return VK_DELETE;
+        case XK_Shift_L:
+        case XK_Shift_R:
+            return VK_SHIFT;
+        case XK_Control_L:
+        case XK_Control_R:
+            return VK_CONTROL;
+        case XK_Alt_L:
+        case XK_Alt_R:
+            return VK_MENU;
+        default:
+            return 0;
+    }
+}
+
+WPARAM MouseKeys(unsigned state) {
+    WPARAM keys = 0;
+    if ((state & Button1Mask) != 0) keys |= MK_LBUTTON;
+    if ((state & Button2Mask) != 0) keys |= MK_MBUTTON;
+    if ((state & Button3Mask) != 0) keys |= MK_RBUTTON;
+    if ((state & ShiftMask) != 0) keys |= MK_SHIFT;
+    if ((state & ControlMask) != 0) keys |= MK_CONTROL;
+    return keys;
+}
+
+void TranslateButton(const WindowState& window, const XButtonEvent& event, bool press) {
+    const LPARAM position = MAKELPARAM(event.x, event.y);
+    const auto time = static_cast<DWORD>(event.time);
+    UINT message = 0;
+    switch (event.button) {
+        case Button1:
+            message = press ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+            break;
+        case Button2:
+            message = press ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+            break;
+        case Button3:
+            message = press ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+            break;
+        case Button4:
+        case Button5:
+            // The wheel arrives as a press and release per notch; the press
+            // is the notch.
+            if (press) {
+                const int delta = event.button == Button4 ? WHEEL_DELTA : -WHEEL_DELTA;
+                const WPARAM wParam =
+                    MouseKeys(event.state) | (static_cast<WPARAM>(static_cast<WORD>(delta)) << 16);
+                PostInput(window, WM_MOUSEWHEEL, wParam, MAKELPARAM(event.x_root, event.y_root),
+                          time);
+            }
+            return;
+        default:
+            return;
+    }
+    PostInput(window, message, MouseKeys(event.state), position, time);
+}
+
+void Translate(XEvent& event) {
+    WindowState* window = LookupWindowByXid(event.xany.window);
+    if (window == nullptr) {
+        return;  // an X window we replaced or already forgot
+    }
+    const HWND hwnd = window->handle;
+    const Atoms& atoms = GetAtoms();
+    switch (event.type) {
+        case ClientMessage:
+            // The close box: Win32 turns it into WM_SYSCOMMAND/SC_CLOSE,
+            // whose default handling sends WM_CLOSE.
+            if (event.xclient.message_type == atoms.wmProtocols &&
+                static_cast<Atom>(event.xclient.data.l[0]) == atoms.wmDeleteWindow) {
+                PostMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+            }
+            break;
+        case DestroyNotify:
+            // Another client destroyed the X window: the HWND dies with it.
+            DestroyWindowState(hwnd, true);
+            break;
+        case Expose:
+            window->needsPaint = true;
+            break;
+        case ConfigureNotify: {
+            const XConfigureEvent& configure = event.xconfigure;
+            const bool resized =
+                configure.width != window->clientWidth || configure.height != window->clientHeight;
+            const bool moved = configure.x != window->x || configure.y != window->y;
+            window->clientWidth = configure.width;
+            window->clientHeight = configure.height;
+            window->x = configure.x;
+            window->y = configure.y;
+            // Sent, as Win32 sends them from the window-position change.
+            if (moved) {
+                Send(hwnd, WM_MOVE, 0, MAKELPARAM(configure.x, configure.y));
+            }
+            if (resized && LookupWindow(hwnd) != nullptr) {
+                Send(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(configure.width, configure.height));
+            }
+            break;
+        }
+        case KeyPress:
+            RememberKeyText(event.xkey);
+            PostInput(*window, WM_KEYDOWN, VirtualKey(event.xkey),
+                      1 | (static_cast<LPARAM>(event.xkey.keycode & 0xFF) << 16),
+                      static_cast<DWORD>(event.xkey.time));
+            break;
+        case KeyRelease:
+            // Bits 30 and 31: the key was down and is being released.
+            PostInput(*window, WM_KEYUP, VirtualKey(event.xkey),
+                      static_cast<LPARAM>(0xC0000001u | ((event.xkey.keycode & 0xFFu) << 16)),
+                      static_cast<DWORD>(event.xkey.time));
+            break;
+        case ButtonPress:
+        case ButtonRelease:
+            TranslateButton(*window, event.xbutton, event.type == ButtonPress);
+            break;
+        case MotionNotify:
+            PostInput(*window, WM_MOUSEMOVE, MouseKeys(event.xmotion.state),
+                      MAKELPARAM(event.xmotion.x, event.xmotion.y),
+                      static_cast<DWORD>(event.xmotion.time));
+            break;
+        case FocusIn:
+            Send(hwnd, WM_SETFOCUS, 0, 0);
+            break;
+        case FocusOut:
+            Send(hwnd, WM_KILLFOCUS, 0, 0);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+void PumpXEvents(::Display* display) {
+    while (XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+        Translate(event);
+    }
+}
+
+bool TakeKeyText(BYTE keycode, DWORD time, std::string& utf8) {
+    for (KeyText& entry : t_keyTexts) {
+        if (!entry.utf8.empty() && entry.keycode == keycode && entry.time == time) {
+            utf8 = std::move(entry.utf8);
+            entry.utf8.clear();
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace winx11
