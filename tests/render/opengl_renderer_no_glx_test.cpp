@@ -1,0 +1,23 @@
+// On a display without GLX the renderer cannot start, and creates nothing.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "render/opengl_renderer.h"
+#include "support/recording_window.h"
+
+bool NoGlxDisplayIsSet();
+
+namespace {
+
+TEST(OpenGLRendererNoGlx, InitializeFailsWithoutCreatingAContext) {
+    ASSERT_TRUE(NoGlxDisplayIsSet()) << "OPENGL_TEST_NOGLX_DISPLAY (see scripts/test.sh)";
+    HWND hwnd = RecordingWindow::Create();
+    ASSERT_NE(hwnd, nullptr);
+    OpenGLRenderer renderer(GetDC(hwnd));
+    EXPECT_FALSE(renderer.Initialize());
+    EXPECT_EQ(wglGetCurrentContext(), nullptr);
+    EXPECT_EQ(GetPixelFormat(GetDC(hwnd)), 0);
+}
+
+}  // namespace

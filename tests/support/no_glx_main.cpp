@@ -1,0 +1,20 @@
+// main() for tests that must run on a display without GLX: the test command
+// starts one and names it in OPENGL_TEST_NOGLX_DISPLAY. Each test asserts
+// NoGlxDisplayIsSet() first, so that listing the tests needs no display.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+bool NoGlxDisplayIsSet() {
+    const char* display = std::getenv("OPENGL_TEST_NOGLX_DISPLAY");
+    return display != nullptr && *display != '\0';
+}
+
+int main(int argc, char** argv) {
+    if (NoGlxDisplayIsSet()) {
+        setenv("DISPLAY", std::getenv("OPENGL_TEST_NOGLX_DISPLAY"), 1);
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,29 @@
+// On a display without GLX: windows exist, pixel formats do not.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "support/recording_window.h"
+
+bool NoGlxDisplayIsSet();
+
+namespace {
+
+TEST(NoGlx, WindowsWorkButNoPixelFormatIsOffered) {
+    ASSERT_TRUE(NoGlxDisplayIsSet()) << "OPENGL_TEST_NOGLX_DISPLAY (see scripts/test.sh)";
+    HWND hwnd = RecordingWindow::Create();
+    ASSERT_NE(hwnd, nullptr);
+    HDC hdc = GetDC(hwnd);
+    PIXELFORMATDESCRIPTOR descriptor = {};
+    descriptor.nSize = sizeof descriptor;
+    descriptor.nVersion = 1;
+    descriptor.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    descriptor.cColorBits = 32;
+    EXPECT_EQ(ChoosePixelFormat(hdc, &descriptor), 0);
+    EXPECT_EQ(DescribePixelFormat(hdc, 1, 0, nullptr), 0);
+    EXPECT_FALSE(SetPixelFormat(hdc, 1, &descriptor));
+    EXPECT_EQ(wglCreateContext(hdc), nullptr);
+    DestroyWindow(hwnd);
+}
+
+}  // namespace

@@ -1,0 +1,155 @@
+// What only X shows: the subset's side of the window-system protocol.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+
+#include "support/recording_window.h"
+#include "support/x11_probe.h"
+
+namespace {
+
+// Pumps the queue until `done` holds; false after five seconds, so that a
+// missing event fails the test instead of hanging it.
+bool PumpUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&msg);
+        }
+        if (done()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+HWND CreateTitled(const char* ansiTitle) {
+    return CreateWindowExA(0, RecordingWindow::ClassName(), ansiTitle, WS_OVERLAPPEDWINDOW,
+                           CW_USEDEFAULT, 0, 320, 240, nullptr, nullptr, GetModuleHandleA(nullptr),
+                           nullptr);
+}
+
+class X11Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RecordingWindow::Reset();
+        ASSERT_NE(probe.display(), nullptr);
+    }
+    void TearDown() override {
+        DrainMessages();
+        RecordingWindow::Reset();
+    }
+    X11Probe probe;
+};
+
+TEST_F(X11Test, ShiftJisTitleReadsAsUtf8InBothNameProperties) {
+    HWND hwnd = CreateTitled(
+        "OpenGL\x83"
+        "e\x83X\x83g");
+    ASSERT_NE(hwnd, nullptr);
+    const std::string expected = "OpenGL\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";  // OpenGLテスト
+    const ::Window xid = probe.FindByTitle(expected);
+    ASSERT_NE(xid, 0u);
+    EXPECT_EQ(probe.Utf8Property(xid, "WM_NAME"), expected);
+    DestroyWindow(hwnd);
+}
+
+TEST_F(X11Test, BytesOutsideTheCodePageAreMarkedNotDropped) {
+    // 0x83 needs a trail byte and 0xFF is none; both are kept as U+FFFD and
+    // the text after them survives.
+    HWND hwnd = CreateTitled(
+        "bad\x83\xFF"
+        "end");
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_NE(probe.FindByTitle("bad\xEF\xBF\xBD\xEF\xBF\xBD"
+                                "end"),
+              0u);
+    DestroyWindow(hwnd);
+}
+
+TEST_F(X11Test, CloseBoxArrivesAsSystemCloseCommandThenClose) {
+    HWND hwnd = CreateTitled("close box probe");
+    ASSERT_NE(hwnd, nullptr);
+    ShowWindow(hwnd, SW_SHOW);
+    RecordingWindow::handled = {WM_CLOSE};  // keep the window, as the program does
+    probe.SendDeleteWindow(probe.FindByTitle("close box probe"));
+    ASSERT_TRUE(PumpUntil([] { return RecordingWindow::Saw(WM_CLOSE); }));
+    EXPECT_TRUE(RecordingWindow::Saw(WM_SYSCOMMAND));
+    EXPECT_EQ(RecordingWindow::Count(WM_CLOSE), 1);
+    EXPECT_TRUE(IsWindow(hwnd));
+    DestroyWindow(hwnd);
+}
+
+TEST_F(X11Test, WindowDestroyedByAnotherClientGetsDestroyMessages) {
+    HWND hwnd = CreateTitled("external destroy probe");
+    ASSERT_NE(hwnd, nullptr);
+    ShowWindow(hwnd, SW_SHOW);
+    XDestroyWindow(probe.display(), probe.FindByTitle("external destroy probe"));
+    XSync(probe.display(), False);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(hwnd); }));
+    EXPECT_EQ(RecordingWindow::Count(WM_DESTROY), 1);
+    EXPECT_EQ(RecordingWindow::Count(WM_NCDESTROY), 1);
+}
+
+TEST_F(X11Test, ResizeByAnotherClientIsReportedAndChangesTheClientArea) {
+    HWND hwnd = CreateTitled("resize probe");
+    ASSERT_NE(hwnd, nullptr);
+    ShowWindow(hwnd, SW_SHOW);
+    XResizeWindow(probe.display(), probe.FindByTitle("resize probe"), 500, 300);
+    XSync(probe.display(), False);
+    ASSERT_TRUE(PumpUntil([] { return RecordingWindow::Saw(WM_SIZE); }));
+    const RecordedMessage& size =
+        *std::find_if(RecordingWindow::log.rbegin(), RecordingWindow::log.rend(),
+                      [](const RecordedMessage& m) { return m.message == WM_SIZE; });
+    EXPECT_EQ(LOWORD(size.lParam), 500);
+    EXPECT_EQ(HIWORD(size.lParam), 300);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, 500);
+    EXPECT_EQ(client.bottom, 300);
+    DestroyWindow(hwnd);
+}
+
+TEST_F(X11Test, KeyPressBecomesKeyDownAndTranslatesToChar) {
+    HWND hwnd = CreateTitled("key probe");
+    ASSERT_NE(hwnd, nullptr);
+    ShowWindow(hwnd, SW_SHOW);
+    const ::Window xid = probe.FindByTitle("key probe");
+    XEvent event = {};
+    event.xkey.type = KeyPress;
+    event.xkey.window = xid;
+    event.xkey.root = DefaultRootWindow(probe.display());
+    event.xkey.keycode = XKeysymToKeycode(probe.display(), 'a');
+    event.xkey.time = 1234;
+    event.xkey.same_screen = True;
+    XSendEvent(probe.display(), xid, False, KeyPressMask, &event);
+    XFlush(probe.display());
+    // The loop a program runs: translate, then dispatch.
+    bool gotKeyDown = false;
+    bool gotChar = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!gotChar && std::chrono::steady_clock::now() < deadline) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_KEYDOWN) {
+                EXPECT_EQ(msg.wParam, static_cast<WPARAM>('A'));
+                gotKeyDown = true;
+            }
+            if (msg.message == WM_CHAR) {
+                EXPECT_EQ(msg.wParam, static_cast<WPARAM>('a'));
+                gotChar = true;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    EXPECT_TRUE(gotKeyDown);
+    EXPECT_TRUE(gotChar);
+    DestroyWindow(hwnd);
+}
+
+}  // namespace
