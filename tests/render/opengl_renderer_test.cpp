@@ -4,55 +4,11 @@
 
 #include <cmath>
 
-#include "app/scene.h"
 #include "render/opengl_renderer.h"
 #include "support/recording_window.h"
+#include "support/scene_projection.h"
 
 namespace {
-
-struct Scene {
-    Vertex vertices[4];
-    Matrix world;
-    Camera camera;
-};
-
-Scene BuildScene() {
-    Scene scene;
-    const float h = scene::kHalfSide;
-    const Vertex corners[4] = {{-h, -h, 0, scene::kSquareColor},
-                               {-h, h, 0, scene::kSquareColor},
-                               {h, -h, 0, scene::kSquareColor},
-                               {h, h, 0, scene::kSquareColor}};
-    std::copy(corners, corners + 4, scene.vertices);
-    scene.world = Matrix::Identity();
-    scene.world.m[3][0] = scene::kWorldX;
-    scene.world.m[3][1] = scene::kWorldY;
-    scene.camera.view = Matrix::LookAtLH(scene::kEye, scene::kAt, scene::kUp);
-    scene.camera.projection = Matrix::PerspectiveFovLH(scene::kFieldOfView, scene::kWidth,
-                                                       scene::kHeight, scene::kNear, scene::kFar);
-    return scene;
-}
-
-// p * a for a row vector p, in double.
-void Transform(const double in[4], const Matrix& m, double out[4]) {
-    for (int column = 0; column < 4; ++column) {
-        out[column] = 0;
-        for (int row = 0; row < 4; ++row) out[column] += in[row] * m.m[row][column];
-    }
-}
-
-// Where a scene point lands in a 640 x 480 viewport, in OpenGL's
-// bottom-up window coordinates.
-void ToWindow(const Scene& scene, double x, double y, double& wx, double& wy) {
-    double p[4] = {x, y, 0, 1};
-    double a[4];
-    double b[4];
-    Transform(p, scene.world, a);
-    Transform(a, scene.camera.view, b);
-    Transform(b, scene.camera.projection, a);
-    wx = (a[0] / a[3] + 1) * 320;
-    wy = (a[1] / a[3] + 1) * 240;
-}
 
 class OpenGLRendererTest : public ::testing::Test {
 protected:

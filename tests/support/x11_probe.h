@@ -15,7 +15,8 @@ public:
     X11Probe& operator=(const X11Probe&) = delete;
 
     ::Display* display() const { return display_; }
-    // The top-level window whose _NET_WM_NAME is `utf8Title`; 0 if none.
+    // The topmost top-level window whose _NET_WM_NAME is `utf8Title`; 0 if
+    // none.
     ::Window FindByTitle(const std::string& utf8Title) const;
     // A UTF8_STRING property of `window`, or "" if it has none.
     std::string Utf8Property(::Window window, const char* name) const;

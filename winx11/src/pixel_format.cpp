@@ -140,7 +140,8 @@ void* FramebufferConfigOf(const PixelFormatInfo& format) {
 using namespace winx11;
 
 extern "C" int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* descriptor) {
-    if (LookupWindowByDC(hdc) == nullptr) {
+    const WindowState* window = LookupWindowByDC(hdc);
+    if (window == nullptr) {
         return Fail(ERROR_INVALID_HANDLE, 0);
     }
     if (descriptor == nullptr) {
@@ -149,7 +150,7 @@ extern "C" int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* de
     const DWORD flags = descriptor->dwFlags;
     const auto& formats = Formats();
     int best = 0;
-    int bestCost[6] = {};
+    int bestCost[7] = {};
     for (size_t i = 0; i < formats.size(); ++i) {
         const PIXELFORMATDESCRIPTOR& f = formats[i].descriptor;
         if (f.iPixelType != descriptor->iPixelType) continue;
@@ -163,14 +164,17 @@ extern "C" int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* de
         if ((flags & (PFD_DRAW_TO_BITMAP | PFD_SUPPORT_GDI)) != 0) continue;
 
         // In order of importance.
-        const int cost[6] = {Cost(descriptor->cColorBits, f.cColorBits),
+        const int cost[7] = {Cost(descriptor->cColorBits, f.cColorBits),
                              Cost(descriptor->cAlphaBits, f.cAlphaBits),
                              Cost(descriptor->cDepthBits, f.cDepthBits),
                              Cost(descriptor->cStencilBits, f.cStencilBits),
                              Cost(descriptor->cAccumBits, f.cAccumBits),
-                             Cost(descriptor->cAuxBuffers, f.cAuxBuffers)};
+                             Cost(descriptor->cAuxBuffers, f.cAuxBuffers),
+                             // Last: a format of the window's own visual
+                             // spares replacing its X window.
+                             formats[i].visual == window->visual ? 0 : 1};
         bool better = best == 0;
-        for (int k = 0; k < 6 && !better; ++k) {
+        for (int k = 0; k < 7 && !better; ++k) {
             if (cost[k] != bestCost[k]) {
                 better = cost[k] < bestCost[k];
                 break;
@@ -178,7 +182,7 @@ extern "C" int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* de
         }
         if (better) {
             best = static_cast<int>(i) + 1;
-            std::copy(cost, cost + 6, bestCost);
+            std::copy(cost, cost + 7, bestCost);
         }
     }
     if (best == 0) {

@@ -1,0 +1,36 @@
+#pragma once
+
+// Starts the program as a separate process, native or under Wine, and ends
+// it: every wait is bounded, so a hang shows as a failure, and whatever was
+// started is killed when the runner goes.
+
+#include <sys/types.h>
+
+#include <string>
+
+struct ProgramKind {
+    std::string name;    // "native" or "wine"
+    std::string path;    // the executable
+    std::string prefix;  // Wine prefix for this display; empty for native
+};
+
+class ProgramRunner {
+public:
+    ProgramRunner(const ProgramKind& kind, const std::string& display);
+    ~ProgramRunner();
+    ProgramRunner(const ProgramRunner&) = delete;
+    ProgramRunner& operator=(const ProgramRunner&) = delete;
+
+    bool Start();
+    // Waits up to `seconds` for the process to end; its exit status, or -1
+    // if it did not end in time (or ended by a signal).
+    int WaitForExit(double seconds);
+    bool Running() const { return pid_ > 0; }
+
+private:
+    ProgramKind kind_;
+    std::string display_;
+    pid_t pid_ = -1;
+};
+
+std::string WineRunScript();

@@ -1,0 +1,54 @@
+#pragma once
+
+// The application's scene rebuilt from its constants, and where its points
+// land in the 640 x 480 window, computed in double precision for tests
+// that look at pixels.
+
+#include <algorithm>
+
+#include "app/scene.h"
+#include "render/renderer.h"
+
+struct Scene {
+    Vertex vertices[4];
+    Matrix world;
+    Camera camera;
+};
+
+inline Scene BuildScene() {
+    Scene scene;
+    const float h = scene::kHalfSide;
+    const Vertex corners[4] = {{-h, -h, 0, scene::kSquareColor},
+                               {-h, h, 0, scene::kSquareColor},
+                               {h, -h, 0, scene::kSquareColor},
+                               {h, h, 0, scene::kSquareColor}};
+    std::copy(corners, corners + 4, scene.vertices);
+    scene.world = Matrix::Identity();
+    scene.world.m[3][0] = scene::kWorldX;
+    scene.world.m[3][1] = scene::kWorldY;
+    scene.camera.view = Matrix::LookAtLH(scene::kEye, scene::kAt, scene::kUp);
+    scene.camera.projection = Matrix::PerspectiveFovLH(scene::kFieldOfView, scene::kWidth,
+                                                       scene::kHeight, scene::kNear, scene::kFar);
+    return scene;
+}
+
+// p * m for a row vector p, in double.
+inline void Transform(const double in[4], const Matrix& m, double out[4]) {
+    for (int column = 0; column < 4; ++column) {
+        out[column] = 0;
+        for (int row = 0; row < 4; ++row) out[column] += in[row] * m.m[row][column];
+    }
+}
+
+// Where a point of the square's plane lands, in OpenGL's window coordinates
+// (origin bottom-left, pixel centres at .5).
+inline void ToWindow(const Scene& scene, double x, double y, double& wx, double& wy) {
+    double p[4] = {x, y, 0, 1};
+    double a[4];
+    double b[4];
+    Transform(p, scene.world, a);
+    Transform(a, scene.camera.view, b);
+    Transform(b, scene.camera.projection, a);
+    wx = (a[0] / a[3] + 1) * 320;
+    wy = (a[1] / a[3] + 1) * 240;
+}
