@@ -36,6 +36,17 @@ ProgramRunner::~ProgramRunner() {
 }
 
 bool ProgramRunner::Start() {
+    if (!kind_.prefix.empty()) {
+        // Wine's server and services up before the program starts: a first
+        // start in a prefix builds it, which is no part of the program's
+        // own timing.
+        const std::string environment =
+            display_.empty() ? "env -u DISPLAY " : "env DISPLAY='" + display_ + "' ";
+        const std::string start = environment + WineRunScript() + " --start '" + kind_.prefix + "'";
+        if (std::system(start.c_str()) != 0) {
+            return false;
+        }
+    }
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         if (std::strncmp(*entry, "DISPLAY=", 8) != 0) environment.emplace_back(*entry);
