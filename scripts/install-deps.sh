@@ -18,6 +18,9 @@ native_packages=(
     xvfb x11-utils imagemagick
     locales dpkg-dev
 )
+# The i686 arithmetic check: 32-bit Linux code from the same compiler,
+# run through qemu's user-mode emulator where the host runs no 32-bit code.
+i686_packages=(g++-multilib qemu-user-static)
 win32_packages=(
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
     wine wine32:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386
@@ -43,7 +46,7 @@ SRC
 fi
 
 missing=()
-for p in "${native_packages[@]}" "${win32_packages[@]}"; do
+for p in "${native_packages[@]}" "${i686_packages[@]}" "${win32_packages[@]}"; do
     status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
     [ "$status" = "install ok installed" ] || missing+=("$p")
 done

@@ -10,7 +10,9 @@ start_xvfb() {
     shift
     local numberFile
     numberFile=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp "$@" 3>"$numberFile" \
+    # -noreset: by default Xvfb resets when its last client leaves, and a test
+    # that connects during the reset is refused.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset "$@" 3>"$numberFile" \
         </dev/null >/dev/null 2>&1 &
     XVFB_PIDS+=($!)
     local tries=0

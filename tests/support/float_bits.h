@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "math/matrix.h"
 
@@ -26,6 +28,12 @@ inline bool SameFloat(float a, float b) {
     return (std::isnan(a) && std::isnan(b)) || Bits(a) == Bits(b);
 }
 
+inline std::string Hex(float value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(Bits(value)));
+    return text;
+}
+
 inline ::testing::AssertionResult SameMatrix(const Matrix& actual, const Matrix& expected) {
     for (int row = 0; row < 4; ++row) {
         for (int column = 0; column < 4; ++column) {
@@ -33,8 +41,8 @@ inline ::testing::AssertionResult SameMatrix(const Matrix& actual, const Matrix&
             const float e = expected.m[row][column];
             if (!SameFloat(a, e)) {
                 return ::testing::AssertionFailure()
-                       << "m[" << row << "][" << column << "] is " << a << " (0x" << std::hex
-                       << Bits(a) << "), expected " << e << " (0x" << Bits(e) << ")";
+                       << "m[" << row << "][" << column << "] is " << a << " (" << Hex(a)
+                       << "), expected " << e << " (" << Hex(e) << ")";
             }
         }
     }

@@ -1,6 +1,7 @@
 #include "support/recording_window.h"
 
 #include <algorithm>
+#include <cstdio>
 
 LRESULT RecordingWindow::ncCreateResult = TRUE;
 LRESULT RecordingWindow::createResult = 0;
@@ -24,9 +25,15 @@ const char* RecordingWindow::ClassName() {
 HWND RecordingWindow::Create() {
     RECT rect = {0, 0, 640, 480};
     AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
-    return CreateWindowExA(0, ClassName(), "recording", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
-                           rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
-                           GetModuleHandleA(nullptr), nullptr);
+    HWND hwnd = CreateWindowExA(0, ClassName(), "recording", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                                rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    if (hwnd == nullptr && ncCreateResult != 0 && createResult != -1) {
+        // Unexpected: say why, for the test log.
+        std::fprintf(stderr, "RecordingWindow: CreateWindowExA failed, GetLastError %lu\n",
+                     static_cast<unsigned long>(GetLastError()));
+    }
+    return hwnd;
 }
 
 bool RecordingWindow::Saw(UINT message) {

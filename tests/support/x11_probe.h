@@ -7,6 +7,11 @@
 
 #include <string>
 
+// Makes X errors of this process harmless: a window may vanish between
+// finding it and asking about it (its program ended), which is an answer
+// for the test, not a reason for Xlib to end the process.
+void IgnoreXErrors();
+
 class X11Probe {
 public:
     X11Probe();
