@@ -47,6 +47,11 @@ cmake -S "$root" -B "$build/linux-i686" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/linu
     -DOPENGL_TEST_MATH_ONLY=ON -DCMAKE_BUILD_TYPE=Release -DOPENGL_TEST_WERROR=ON >/dev/null
 cmake --build "$build/linux-i686" -j"$jobs"
 
+# The native build again with AddressSanitizer and UndefinedBehaviorSanitizer.
+cmake -S "$root" -B "$build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DOPENGL_TEST_WERROR=ON \
+    -DOPENGL_TEST_SANITIZE=address,undefined >/dev/null
+cmake --build "$build/sanitize" -j"$jobs"
+
 cmake -S "$root" -B "$build/native" -DCMAKE_BUILD_TYPE=Release -DOPENGL_TEST_WERROR=ON \
     -DOPENGL_TEST_WINDOWS_EXE="$build/win-x86_64/src/opengl_test.exe" >/dev/null
 cmake --build "$build/native" -j"$jobs"
@@ -55,12 +60,18 @@ cmake --build "$build/native" -j"$jobs"
 status=0
 run_ctest() {
     local name=$1 dir=$2
+    shift 2
     echo "test: === $name ==="
-    (cd "$dir" && ctest --output-on-failure -j"$jobs") || status=1
+    (cd "$dir" && ctest --output-on-failure -j"$jobs" "$@") || status=1
 }
 
 run_ctest native "$build/native"
 run_ctest "i686 arithmetic (32-bit Linux code under qemu)" "$build/linux-i686"
+# Every native test, the program included, under the sanitizers; the Wine
+# cases run a Windows exe, which the sanitizers do not see. Any report fails
+# the test (halt_on_error; leaks make the exit status non-zero).
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 \
+    run_ctest "native under AddressSanitizer and UndefinedBehaviorSanitizer" "$build/sanitize" -E /wine
 
 wine_prefixes+=("$build/win-x86_64/wineprefix")
 "$root/scripts/wine-run.sh" --start "$build/win-x86_64/wineprefix"

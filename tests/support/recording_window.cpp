@@ -7,6 +7,7 @@ LRESULT RecordingWindow::ncCreateResult = TRUE;
 LRESULT RecordingWindow::createResult = 0;
 std::vector<UINT> RecordingWindow::handled;
 std::vector<RecordedMessage> RecordingWindow::log;
+LPVOID RecordingWindow::createParams = nullptr;
 
 const char* RecordingWindow::ClassName() {
     static const char* name = [] {
@@ -50,6 +51,7 @@ void RecordingWindow::Reset() {
     createResult = 0;
     handled.clear();
     log.clear();
+    createParams = nullptr;
 }
 
 LRESULT CALLBACK RecordingWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -58,6 +60,7 @@ LRESULT CALLBACK RecordingWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, L
         return ncCreateResult != 0 ? DefWindowProcA(hwnd, message, wParam, lParam) : FALSE;
     }
     if (message == WM_CREATE) {
+        createParams = reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams;
         return createResult;
     }
     if (std::find(handled.begin(), handled.end(), message) != handled.end()) {

@@ -24,6 +24,9 @@ public:
     // Messages the procedure answers itself (0) instead of DefWindowProcA.
     static std::vector<UINT> handled;
     static std::vector<RecordedMessage> log;
+    // lpCreateParams of the last WM_CREATE (its CREATESTRUCTA lives only
+    // during the call).
+    static LPVOID createParams;
 
     // Registers the class once per process under a name of its own.
     static const char* ClassName();

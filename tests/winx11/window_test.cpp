@@ -43,11 +43,10 @@ TEST_F(WindowTest, CreationSendsNcCreateThenCreateBeforeReturning) {
         if (m.message == WM_NCCREATE && ncCreate == RecordingWindow::log.size()) ncCreate = i;
         if (m.message == WM_CREATE && create == RecordingWindow::log.size()) {
             create = i;
-            const auto* params = reinterpret_cast<const CREATESTRUCTA*>(m.lParam);
-            EXPECT_EQ(params->lpCreateParams, &marker);
             EXPECT_EQ(m.hwnd, hwnd);
         }
     }
+    EXPECT_EQ(RecordingWindow::createParams, &marker);
     ASSERT_LT(ncCreate, RecordingWindow::log.size());
     ASSERT_LT(create, RecordingWindow::log.size());
     EXPECT_LT(ncCreate, create);

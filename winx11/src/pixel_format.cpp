@@ -94,7 +94,9 @@ const std::vector<PixelFormatInfo>& Formats() {
         return formats;  // no GLX on this display: no pixel format at all
     }
     int count = 0;
-    GLXFBConfig* configs = glXGetFBConfigs(display, DefaultScreen(display), &count);
+    // Kept for the process's life: the formats refer to its configurations.
+    static GLXFBConfig* configs = nullptr;
+    configs = glXGetFBConfigs(display, DefaultScreen(display), &count);
     for (int i = 0; i < count; ++i) {
         const GLXFBConfig config = configs[i];
         const int visualType = Attribute(display, config, GLX_X_VISUAL_TYPE);
@@ -111,7 +113,6 @@ const std::vector<PixelFormatInfo>& Formats() {
             {config, visual->visual, visual->depth, Describe(display, config, *visual)});
         XFree(visual);
     }
-    // The configurations themselves stay referenced for the process's life.
     return formats;
 }
 
