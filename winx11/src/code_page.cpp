@@ -1,5 +1,6 @@
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -32,6 +33,35 @@ char32_t FoldCase(char32_t c) {
     return c;
 }
 
+// Converts with iconv; at a sequence that does not convert, `onInvalid`
+// appends its replacement and says how many input bytes to skip. False when
+// the system has no such converter.
+template <typename OnInvalid>
+bool Convert(const char* to, const char* from, const char* text, size_t length, std::string& result,
+             OnInvalid onInvalid) {
+    iconv_t converter = iconv_open(to, from);
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        return false;
+    }
+    char* in = const_cast<char*>(text);  // iconv's signature; it does not write
+    size_t inLeft = length;
+    char buffer[256];
+    while (inLeft > 0) {
+        char* out = buffer;
+        size_t outLeft = sizeof buffer;
+        const size_t done = iconv(converter, &in, &inLeft, &out, &outLeft);
+        result.append(buffer, static_cast<size_t>(out - buffer));
+        if (done == static_cast<size_t>(-1) && errno != E2BIG) {
+            const size_t skip = std::min(onInvalid(in, inLeft, result), inLeft);
+            in += skip;
+            inLeft -= skip;
+            iconv(converter, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    iconv_close(converter);
+    return true;
+}
+
 }  // namespace
 
 std::string AnsiToUtf8(const char* text) {
@@ -39,8 +69,12 @@ std::string AnsiToUtf8(const char* text) {
     if (text == nullptr) {
         return result;
     }
-    iconv_t converter = iconv_open("UTF-8", "CP932");
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
+    // An invalid or truncated sequence: mark one byte and go on.
+    const auto markByte = [](const char*, size_t, std::string& out) {
+        out += kReplacement;
+        return size_t{1};
+    };
+    if (!Convert("UTF-8", "CP932", text, std::strlen(text), result, markByte)) {
         // No converter: keep ASCII, mark everything else.
         for (const char* p = text; *p != '\0'; ++p) {
             if (static_cast<unsigned char>(*p) < 0x80) {
@@ -49,25 +83,7 @@ std::string AnsiToUtf8(const char* text) {
                 result += kReplacement;
             }
         }
-        return result;
     }
-    char* in = const_cast<char*>(text);
-    size_t inLeft = std::strlen(text);
-    char buffer[256];
-    while (inLeft > 0) {
-        char* out = buffer;
-        size_t outLeft = sizeof buffer;
-        const size_t done = iconv(converter, &in, &inLeft, &out, &outLeft);
-        result.append(buffer, static_cast<size_t>(out - buffer));
-        if (done == static_cast<size_t>(-1) && errno != E2BIG) {
-            // An invalid or truncated sequence: mark one byte and go on.
-            result += kReplacement;
-            ++in;
-            --inLeft;
-            iconv(converter, nullptr, nullptr, nullptr, nullptr);
-        }
-    }
-    iconv_close(converter);
     return result;
 }
 
@@ -80,35 +96,19 @@ std::u32string ClassNameKey(const char* name) {
     return key;
 }
 
-}  // namespace winx11
-
-namespace winx11 {
-
 std::string Utf8ToAnsi(const std::string& text) {
-    std::string result;
-    iconv_t converter = iconv_open("CP932", "UTF-8");
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
-        return result;
-    }
-    char* in = const_cast<char*>(text.data());
-    size_t inLeft = text.size();
-    char buffer[64];
-    while (inLeft > 0) {
-        char* out = buffer;
-        size_t outLeft = sizeof buffer;
-        const size_t done = iconv(converter, &in, &inLeft, &out, &outLeft);
-        result.append(buffer, static_cast<size_t>(out - buffer));
-        if (done == static_cast<size_t>(-1) && errno != E2BIG) {
-            result += '?';
-            // Skip the whole UTF-8 sequence that did not convert.
-            do {
-                ++in;
-                --inLeft;
-            } while (inLeft > 0 && (static_cast<unsigned char>(*in) & 0xC0) == 0x80);
-            iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    // A character the code page lacks becomes '?', its whole UTF-8
+    // sequence skipped.
+    const auto questionMark = [](const char* in, size_t left, std::string& out) {
+        out += '?';
+        size_t skip = 1;
+        while (skip < left && (static_cast<unsigned char>(in[skip]) & 0xC0) == 0x80) {
+            ++skip;
         }
-    }
-    iconv_close(converter);
+        return skip;
+    };
+    std::string result;
+    Convert("CP932", "UTF-8", text.data(), text.size(), result, questionMark);
     return result;
 }
 
