@@ -68,10 +68,11 @@ run_ctest() {
 run_ctest native "$build/native"
 run_ctest "i686 arithmetic (32-bit Linux code under qemu)" "$build/linux-i686"
 # Every native test, the program included, under the sanitizers; the Wine
-# cases run a Windows exe, which the sanitizers do not see. Any report fails
+# cases run a Windows exe, which the sanitizers do not see, and valgrind
+# does not run sanitized programs. Any report fails
 # the test (halt_on_error; leaks make the exit status non-zero).
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 \
-    run_ctest "native under AddressSanitizer and UndefinedBehaviorSanitizer" "$build/sanitize" -E /wine
+    run_ctest "native under AddressSanitizer and UndefinedBehaviorSanitizer" "$build/sanitize" -E "/wine|Memcheck"
 
 wine_prefixes+=("$build/win-x86_64/wineprefix")
 "$root/scripts/wine-run.sh" --start "$build/win-x86_64/wineprefix"

@@ -1,6 +1,7 @@
 #include "internal.h"
 
 #include <X11/Xutil.h>
+#include <unistd.h>
 
 namespace winx11 {
 namespace {
@@ -23,6 +24,18 @@ int RecordError(::Display* /*display*/, XErrorEvent* event) {
     return 0;
 }
 
+// The connection is gone (the server ended or the network dropped): no
+// window of this process can exist any more, and Xlib cannot go on. Xlib
+// would print and exit() itself; _exit skips the exit handlers of the
+// OpenGL driver, which would talk to the dead connection again.
+int ConnectionLost(::Display* /*display*/) {
+    static const char message[] = "winx11: the X server connection was lost\n";
+    if (write(STDERR_FILENO, message, sizeof message - 1) < 0) {
+        // Nothing left to report to.
+    }
+    _exit(1);
+}
+
 }  // namespace
 
 ::Display* OpenDisplayOrNull() {
@@ -35,6 +48,7 @@ int RecordError(::Display* /*display*/, XErrorEvent* event) {
         g_display = XOpenDisplay(nullptr);
         if (g_display != nullptr) {
             XSetErrorHandler(RecordError);
+            XSetIOErrorHandler(ConnectionLost);
             g_atoms.wmProtocols = XInternAtom(g_display, "WM_PROTOCOLS", False);
             g_atoms.wmDeleteWindow = XInternAtom(g_display, "WM_DELETE_WINDOW", False);
             g_atoms.netWmName = XInternAtom(g_display, "_NET_WM_NAME", False);

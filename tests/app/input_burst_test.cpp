@@ -1,0 +1,72 @@
+// A burst of window-system input reaches the window procedure whole, and
+// frames go on once it is through.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "support/application_probe.h"
+#include "support/recording_renderer.h"
+#include "support/recording_window.h"
+#include "support/x11_probe.h"
+
+namespace {
+
+int g_keyDowns = 0;
+
+LRESULT CALLBACK CountingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_KEYDOWN) {
+        ++g_keyDowns;
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+TEST(InputBurst, TenThousandKeyPressesAreAllDispatchedAndFramesResume) {
+    X11Probe probe;
+    ASSERT_NE(probe.display(), nullptr);
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = CountingProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "BurstWindow";
+    ASSERT_NE(RegisterClassExA(&windowClass), 0);
+    MainWindow window = {};
+    window.hwnd = CreateWindowExA(0, "BurstWindow", "burst probe", WS_OVERLAPPEDWINDOW, 0, 0, 320,
+                                  240, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(window.hwnd, nullptr);
+    window.hdc = GetDC(window.hwnd);
+    const ::Window xid = probe.FindByTitle("burst probe");
+    ASSERT_NE(xid, 0u);
+
+    constexpr int kEvents = 10000;
+    XEvent event = {};
+    event.xkey.type = KeyPress;
+    event.xkey.window = xid;
+    event.xkey.root = DefaultRootWindow(probe.display());
+    event.xkey.keycode = XKeysymToKeycode(probe.display(), 'a');
+    event.xkey.same_screen = True;
+    for (int i = 0; i < kEvents; ++i) {
+        event.xkey.time = static_cast<Time>(i + 1);
+        XSendEvent(probe.display(), xid, False, KeyPressMask, &event);
+    }
+    XSync(probe.display(), False);
+
+    RecordingRenderer renderer;
+    std::vector<int> dispatchedAtFrame;
+    renderer.afterFrame = [&](int frames) {
+        dispatchedAtFrame.push_back(g_keyDowns);
+        // Enough frames for the whole burst to have arrived, then three more.
+        if (g_keyDowns == kEvents && frames >= 3 && dispatchedAtFrame[frames - 3] == kEvents) {
+            PostQuitMessage(0);
+        }
+        if (frames > 100000) PostQuitMessage(0);  // a lost event must not hang the test
+    };
+    ApplicationProbe app(&window, &renderer);
+    EXPECT_EQ(app.Run(), 0);
+    EXPECT_EQ(g_keyDowns, kEvents);
+    ASSERT_GE(dispatchedAtFrame.size(), 3u);
+    EXPECT_EQ(dispatchedAtFrame.back(), kEvents);
+    DestroyWindow(window.hwnd);
+}
+
+}  // namespace

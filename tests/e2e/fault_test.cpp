@@ -1,0 +1,136 @@
+// The program under faults from outside: its window destroyed by another
+// client, the X server gone, the window resized over and over.
+
+#include <gtest/gtest.h>
+// clang-format off
+#include <X11/Xlib.h>
+// clang-format on
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "e2e/program_runner.h"
+#include "support/x11_probe.h"
+
+namespace {
+
+const std::string kTitle = "OpenGL\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";
+
+::Window WaitForWindow(const X11Probe& probe, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(static_cast<int>(seconds * 1000));
+    while (std::chrono::steady_clock::now() < deadline) {
+        const ::Window window = probe.FindByTitle(kTitle);
+        XWindowAttributes attributes;
+        if (window != 0 && XGetWindowAttributes(probe.display(), window, &attributes) &&
+            attributes.map_state == IsViewable) {
+            return window;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return 0;
+}
+
+ProgramKind Native() {
+    return {"native", OPENGL_TEST_NATIVE_PROGRAM, ""};
+}
+
+TEST(Faults, WindowDestroyedByAnotherClientEndsTheProgramWithZero) {
+    X11Probe probe;
+    ASSERT_NE(probe.display(), nullptr);
+    ProgramRunner program(Native(), std::getenv("DISPLAY"));
+    ASSERT_TRUE(program.Start());
+    const ::Window window = WaitForWindow(probe, 10);
+    ASSERT_NE(window, 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // frames under way
+    XDestroyWindow(probe.display(), window);
+    XSync(probe.display(), False);
+    // WM_DESTROY posts the quit; no X error about the vanished window may
+    // end the process on the way.
+    EXPECT_EQ(program.WaitForExit(5), 0);
+}
+
+TEST(Faults, RepeatedResizesKeepTheProgramRunning) {
+    X11Probe probe;
+    ASSERT_NE(probe.display(), nullptr);
+    ProgramRunner program(Native(), std::getenv("DISPLAY"));
+    ASSERT_TRUE(program.Start());
+    const ::Window window = WaitForWindow(probe, 10);
+    ASSERT_NE(window, 0u);
+    for (int i = 0; i < 100; ++i) {
+        XResizeWindow(probe.display(), window, 200 + (i * 37) % 600, 150 + (i * 53) % 400);
+        XFlush(probe.display());
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    XResizeWindow(probe.display(), window, 1, 1);
+    XResizeWindow(probe.display(), window, 640, 480);
+    XSync(probe.display(), False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(program.WaitForExit(0), -1) << "the program ended during the resizes";
+    probe.SendDeleteWindow(window);
+    EXPECT_EQ(program.WaitForExit(5), 0);
+}
+
+// An X server of the test's own, so that it can be killed.
+class PrivateServer {
+public:
+    PrivateServer() {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        pid = fork();
+        if (pid == 0) {
+            close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-noreset",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        char number[16] = {};
+        const ssize_t got = read(fds[0], number, sizeof number - 1);
+        close(fds[0]);
+        if (got > 0) display = ":" + std::string(number, static_cast<size_t>(got - 1));
+    }
+    ~PrivateServer() { Kill(); }
+    void Kill() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            pid = -1;
+        }
+    }
+    std::string display;
+
+private:
+    pid_t pid = -1;
+};
+
+TEST(Faults, LostServerEndsTheProgramWithinASecondWithStatusOne) {
+    PrivateServer server;
+    ASSERT_FALSE(server.display.empty());
+    ProgramRunner program(Native(), server.display);
+    ASSERT_TRUE(program.Start());
+    {
+        const std::string shared = std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "";
+        setenv("DISPLAY", server.display.c_str(), 1);
+        X11Probe probe;
+        setenv("DISPLAY", shared.c_str(), 1);
+        ASSERT_NE(WaitForWindow(probe, 10), 0u);
+    }
+    const auto killed = std::chrono::steady_clock::now();
+    server.Kill();
+    // 1: the documented status for a lost connection; a signal (a crash or
+    // core dump) or a hang gives -1.
+    EXPECT_EQ(program.WaitForExit(1.0), 1);
+    std::printf("[ fault ] ended %.3f s after the server\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - killed).count());
+}
+
+}  // namespace

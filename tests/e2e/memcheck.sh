@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The native program under valgrind memcheck for at least 200 frames, then
+# closed by its close box: exit status 0, and no memcheck error (invalid
+# access, use of uninitialised memory, or a definitely-lost block allocated
+# by our code). Usage: memcheck.sh PROGRAM SWAP_COUNTER CLOSE_WINDOW SUPPRESSIONS
+set -euo pipefail
+program=$1 counter=$2 close_window=$3 suppressions=$4
+work=$(mktemp -d)
+pid=
+trap 'if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
+title=$(printf 'OpenGL\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88')
+
+OPENGL_TEST_FRAME_FILE=$work/frames LD_PRELOAD=$counter \
+    valgrind --tool=memcheck --leak-check=full --errors-for-leak-kinds=definite \
+    --error-exitcode=99 --suppressions="$suppressions" --num-callers=30 \
+    --log-file="$work/memcheck.log" "$program" &
+pid=$!
+
+frames=0
+for _ in $(seq 1200); do  # two minutes at most
+    frames=$(cat "$work/frames" 2>/dev/null || echo 0)
+    [ "$frames" -ge 200 ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+echo "memcheck: $frames frames drawn under valgrind"
+"$close_window" "$title" --wait 10 >/dev/null || true
+status=0
+wait "$pid" || status=$?
+grep -E "ERROR SUMMARY|definitely lost|Invalid|uninitialised" "$work/memcheck.log" || true
+if [ "$frames" -lt 200 ] || [ "$status" -ne 0 ]; then
+    echo "memcheck: failed: $frames frames, exit status $status (99: memcheck errors)"
+    cp "$work/memcheck.log" "${OPENGL_TEST_MEMCHECK_LOG:-/dev/stdout}"
+    exit 1
+fi
+echo "memcheck: passed: $frames frames, exit status 0, no errors"
