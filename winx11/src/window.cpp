@@ -377,11 +377,11 @@ extern "C" HDC WINAPI GetDC(HWND hwnd) {
     return window->dc;
 }
 
-extern "C" int WINAPI ReleaseDC(HWND hwnd, HDC hdc) {
-    // A window's own device context is never really released; the call
-    // only tells whether the pair belongs together.
-    const WindowState* window = LookupWindowByDC(hdc);
-    return window != nullptr && window->handle == hwnd ? 1 : 0;
+extern "C" int WINAPI ReleaseDC(HWND /*hwnd*/, HDC hdc) {
+    // A window's own device context is never really released: releasing a
+    // live one succeeds and changes nothing, whichever window is named, as
+    // Wine answers; an unknown or dead one is refused.
+    return LookupWindowByDC(hdc) != nullptr ? 1 : 0;
 }
 
 extern "C" LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
