@@ -65,6 +65,9 @@ run_ctest() {
     (cd "$dir" && ctest --output-on-failure -j"$jobs" "$@") || status=1
 }
 
+echo "test: === lint ==="
+bash "$root/scripts/lint.sh" || status=1
+
 run_ctest native "$build/native"
 run_ctest "i686 arithmetic (32-bit Linux code under qemu)" "$build/linux-i686"
 # Every native test, the program included, under the sanitizers; the Wine

@@ -7,7 +7,9 @@
 // with frames drawn through the abstract Renderer.
 class Application {
 public:
-    // Neither pointer is owned.
+    // Neither pointer is owned. The vertices and the world matrix are set by
+    // Initialize, not here: Run calls it before anything reads them.
+    // cppcheck-suppress uninitMemberVar
     Application(MainWindow* window, Renderer* renderer) : window(window), renderer(renderer) {}
 
     // Builds the scene; true on success.

@@ -8,8 +8,11 @@
 // OpenGL 1.1 pipeline.
 class OpenGLRenderer : public Renderer {
 public:
-    // The device context is not owned: the application releases it.
-    explicit OpenGLRenderer(HDC hdc) : hdc(hdc) {}
+    // The device context is not owned: the application releases it. The
+    // rendering context is left unset on purpose: Initialize creates it, and
+    // the calling order guarantees nothing reads it before.
+    // NOLINTNEXTLINE(clang-analyzer-optin.cplusplus.UninitializedObject)
+    explicit OpenGLRenderer(HDC hdc) : hdc(hdc) {}  // cppcheck-suppress uninitMemberVar
 
     bool Initialize() override;
     void Finalize() override;

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# The lint command: clang-tidy (.clang-tidy) and cppcheck over src/ and the
+# Win32 subset. Needs a native build's compile_commands.json (the test
+# command makes one; otherwise this configures build/native). Exit status
+# non-zero on any finding.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${OPENGL_TEST_BUILD_DIR:-$root/build}/native
+if [ ! -f "$build/compile_commands.json" ]; then
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cd "$root"
+sources=(src/*/*.cpp winx11/src/*.cpp)
+status=0
+# GCC's -Wshadow=local is unknown to clang.
+clang-tidy -p "$build" --quiet --extra-arg=-Wno-unknown-warning-option "${sources[@]}" \
+    2>/dev/null | grep -E "^/.*(warning|error):" && status=1
+cppcheck --quiet --error-exitcode=1 --enable=warning,performance,portability --std=c++17 \
+    --inline-suppr -I winx11/include -I src src winx11/src || status=1
+if [ "$status" = 0 ]; then
+    echo "lint: clang-tidy and cppcheck found nothing in ${#sources[@]} files"
+fi
+exit $status
