@@ -12,7 +12,7 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 
 native_packages=(
-    cmake g++ make pkg-config clang-format clang-tidy cppcheck valgrind
+    cmake g++ make pkg-config python3 clang-format clang-tidy cppcheck valgrind
     googletest libgtest-dev libgmock-dev
     libx11-dev libgl-dev libglew-dev
     xvfb x11-utils imagemagick

@@ -93,16 +93,21 @@ const std::vector<PixelFormatInfo>& Formats() {
     if (!glXQueryExtension(display, &errorBase, &eventBase)) {
         return formats;  // no GLX on this display: no pixel format at all
     }
+    // GLX filters to window-capable RGBA configurations with a true-colour
+    // visual itself, far cheaper than asking each of the display's
+    // hundreds of configurations one attribute at a time.
+    const int wanted[] = {GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,   GLX_RENDER_TYPE,
+                          GLX_RGBA_BIT,      GLX_X_RENDERABLE, True,
+                          GLX_X_VISUAL_TYPE, GLX_TRUE_COLOR,   None};
     int count = 0;
     // Kept for the process's life: the formats refer to its configurations.
     static GLXFBConfig* configs = nullptr;
-    configs = glXGetFBConfigs(display, DefaultScreen(display), &count);
+    configs = glXChooseFBConfig(display, DefaultScreen(display), wanted, &count);
     for (int i = 0; i < count; ++i) {
         const GLXFBConfig config = configs[i];
-        const int visualType = Attribute(display, config, GLX_X_VISUAL_TYPE);
-        if ((Attribute(display, config, GLX_DRAWABLE_TYPE) & GLX_WINDOW_BIT) == 0 ||
-            (Attribute(display, config, GLX_RENDER_TYPE) & GLX_RGBA_BIT) == 0 ||
-            (visualType != GLX_TRUE_COLOR && visualType != GLX_DIRECT_COLOR)) {
+        // A descriptor cannot ask for multisampling, so no format may bring
+        // it unasked: it would cost every frame several times the work.
+        if (Attribute(display, config, GLX_SAMPLE_BUFFERS) != 0) {
             continue;
         }
         XVisualInfo* visual = glXGetVisualFromFBConfig(display, config);

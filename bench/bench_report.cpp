@@ -1,0 +1,38 @@
+#include "bench_report.h"
+
+#include <cstdio>
+
+BenchReport::BenchReport() : start(Clock::now()) {}
+
+void BenchReport::FrameDone(unsigned long frame) {
+    const Clock::time_point now = Clock::now();
+    if (frame == 1) firstSwap = now;
+    if (frame == warmup) {
+        timedStart = now;
+        rssBeforeKb = BenchResidentKb();
+        allocationsAtWarmup = BenchAllocations();
+        roundTripsAtWarmup = BenchRoundTrips();
+    }
+    if (frame == frames) {
+        end = now;
+        rssAfterKb = BenchResidentKb();
+        allocationsAtEnd = BenchAllocations();
+        roundTripsAtEnd = BenchRoundTrips();
+    }
+}
+
+void BenchReport::Print(const char* kind) const {
+    const double timed = std::chrono::duration<double>(end - timedStart).count();
+    const double timedFrames = static_cast<double>(frames - warmup);
+    const auto perFrame = [&](long before, long after) {
+        return before < 0 || after < 0 ? -1.0 : static_cast<double>(after - before) / timedFrames;
+    };
+    std::printf(
+        "bench kind=%s frames=%lu fps=%.1f first_swap_ms=%.1f rss_before_kb=%ld rss_after_kb=%ld "
+        "allocations_per_frame=%.3f round_trips_per_frame=%.3f\n",
+        kind, frames, timedFrames / timed,
+        std::chrono::duration<double, std::milli>(firstSwap - start).count(), rssBeforeKb,
+        rssAfterKb, perFrame(allocationsAtWarmup, allocationsAtEnd),
+        perFrame(roundTripsAtWarmup, roundTripsAtEnd));
+    std::fflush(stdout);
+}

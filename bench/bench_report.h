@@ -1,0 +1,40 @@
+#pragma once
+
+// What every bench program measures and prints, in one line the bench
+// command parses: frames per second over the timed frames, time from main()
+// to the first completed buffer swap, resident memory before and after the
+// timed frames, and, natively, heap allocations and X round trips per frame
+// (bench_counters.cpp; "-1" where a build cannot count them).
+
+#include <chrono>
+
+class BenchReport {
+public:
+    // Starts the clock; call first thing in main().
+    BenchReport();
+    // After every completed swap; `frame` counts from 1. Frames up to
+    // `warmup` are not timed.
+    void FrameDone(unsigned long frame);
+    void Print(const char* kind) const;
+
+    unsigned long warmup = 200;
+    unsigned long frames = 0;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point start;
+    Clock::time_point firstSwap;
+    Clock::time_point timedStart;
+    Clock::time_point end;
+    long rssBeforeKb = 0;
+    long rssAfterKb = 0;
+    long allocationsAtWarmup = 0;
+    long allocationsAtEnd = 0;
+    long roundTripsAtWarmup = 0;
+    long roundTripsAtEnd = 0;
+};
+
+// Counters of this process, or -1 where they are not counted.
+long BenchAllocations();
+long BenchRoundTrips();
+long BenchResidentKb();
