@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/program_pixel_format.h"
 #include "support/recording_window.h"
 
 namespace {
@@ -43,17 +44,6 @@ HDC BogusDc() {
 }
 HGLRC BogusContext() {
     return reinterpret_cast<HGLRC>(static_cast<uintptr_t>(0x7ff8));
-}
-
-PIXELFORMATDESCRIPTOR Descriptor() {
-    PIXELFORMATDESCRIPTOR d = {};
-    d.nSize = sizeof d;
-    d.nVersion = 1;
-    d.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    d.cColorBits = 32;
-    d.cDepthBits = 24;
-    d.cStencilBits = 8;
-    return d;
 }
 
 struct Case {
@@ -155,7 +145,7 @@ const std::vector<Case>& Cases() {
          [](const Handles& h) { return SendMessageA(h.stale, WM_USER, 0, 0) == 0; }},
         {"ChoosePixelFormat", "unknown DC", false,
          [](const Handles&) {
-             const PIXELFORMATDESCRIPTOR d = Descriptor();
+             const PIXELFORMATDESCRIPTOR d = ProgramDescriptor();
              return ChoosePixelFormat(BogusDc(), &d) == 0;
          }},
         {"ChoosePixelFormat", "NULL descriptor", true,
@@ -174,17 +164,17 @@ const std::vector<Case>& Cases() {
          }},
         {"SetPixelFormat", "unknown DC", false,
          [](const Handles& h) {
-             const PIXELFORMATDESCRIPTOR d = Descriptor();
+             const PIXELFORMATDESCRIPTOR d = ProgramDescriptor();
              return !SetPixelFormat(BogusDc(), h.format, &d);
          }},
         {"SetPixelFormat", "format 0 and far past the last", false,
          [](const Handles& h) {
-             const PIXELFORMATDESCRIPTOR d = Descriptor();
+             const PIXELFORMATDESCRIPTOR d = ProgramDescriptor();
              return !SetPixelFormat(h.plainDc, 0, &d) && !SetPixelFormat(h.plainDc, 100000, &d);
          }},
         {"SetPixelFormat", "stale DC", false,
          [](const Handles& h) {
-             const PIXELFORMATDESCRIPTOR d = Descriptor();
+             const PIXELFORMATDESCRIPTOR d = ProgramDescriptor();
              return !SetPixelFormat(h.staleDc, h.format, &d);
          }},
         {"GetPixelFormat", "unknown DC", false,
@@ -230,7 +220,7 @@ TEST(BadArguments, EveryFunctionFailsCleanly) {
     h.liveDc = GetDC(h.live);
     h.plainDc = GetDC(h.plain);
     h.staleDc = GetDC(h.stale);
-    const PIXELFORMATDESCRIPTOR d = Descriptor();
+    const PIXELFORMATDESCRIPTOR d = ProgramDescriptor();
     h.format = ChoosePixelFormat(h.liveDc, &d);
     ASSERT_TRUE(SetPixelFormat(h.liveDc, h.format, &d));
     h.context = wglCreateContext(h.liveDc);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "support/program_pixel_format.h"
 #include "support/recording_window.h"
 
 bool NoGlxDisplayIsSet();
@@ -14,11 +15,7 @@ TEST(NoGlx, WindowsWorkButNoPixelFormatIsOffered) {
     HWND hwnd = RecordingWindow::Create();
     ASSERT_NE(hwnd, nullptr);
     HDC hdc = GetDC(hwnd);
-    PIXELFORMATDESCRIPTOR descriptor = {};
-    descriptor.nSize = sizeof descriptor;
-    descriptor.nVersion = 1;
-    descriptor.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    descriptor.cColorBits = 32;
+    const PIXELFORMATDESCRIPTOR descriptor = ProgramDescriptor();
     EXPECT_EQ(ChoosePixelFormat(hdc, &descriptor), 0);
     EXPECT_EQ(DescribePixelFormat(hdc, 1, 0, nullptr), 0);
     EXPECT_FALSE(SetPixelFormat(hdc, 1, &descriptor));

@@ -2,22 +2,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "support/program_pixel_format.h"
 #include "support/recording_window.h"
 
 namespace {
-
-PIXELFORMATDESCRIPTOR ProgramDescriptor() {
-    PIXELFORMATDESCRIPTOR descriptor = {};
-    descriptor.nSize = sizeof descriptor;
-    descriptor.nVersion = 1;
-    descriptor.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    descriptor.iPixelType = PFD_TYPE_RGBA;
-    descriptor.cColorBits = 32;
-    descriptor.cDepthBits = 24;
-    descriptor.cStencilBits = 8;
-    descriptor.iLayerType = PFD_MAIN_PLANE;
-    return descriptor;
-}
 
 class OpenGLContextTest : public ::testing::Test {
 protected:
