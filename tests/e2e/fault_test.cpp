@@ -1,5 +1,6 @@
 // The program under faults from outside: its window destroyed by another
-// client, the X server gone, the window resized over and over.
+// client, the X server gone, the window resized over and over. Natively and,
+// where the fault means something on Windows too, as the exe under Wine.
 
 #include <gtest/gtest.h>
 // clang-format off
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "e2e/program_runner.h"
 #include "support/x11_probe.h"
@@ -38,16 +40,36 @@ const std::string kTitle = "OpenGL\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";
     return 0;
 }
 
-ProgramKind Native() {
-    return {"native", OPENGL_TEST_NATIVE_PROGRAM, ""};
-}
+class Faults : public ::testing::TestWithParam<std::string> {
+protected:
+    // `prefixName` names the Wine prefix; one per display, as Wine's server
+    // keeps the display it started with.
+    ProgramKind Kind(const std::string& prefixName) const {
+        if (GetParam() == "native") return {"native", OPENGL_TEST_NATIVE_PROGRAM, ""};
+        return {"wine", OPENGL_TEST_WINDOWS_PROGRAM,
+                std::string(OPENGL_TEST_BINARY_DIR "/e2e-wine/") + prefixName};
+    }
+    ProgramKind KindOnSharedDisplay() const {
+        return Kind(std::string(std::getenv("DISPLAY")).substr(1));
+    }
+    // Wine's first start in a new prefix builds the prefix.
+    double StartSeconds() const { return GetParam() == "native" ? 10 : 90; }
+};
 
-TEST(Faults, WindowDestroyedByAnotherClientEndsTheProgramWithZero) {
+TEST_P(Faults, WindowDestroyedByAnotherClientEndsTheProgramWithZero) {
+    if (GetParam() == "wine") {
+        // Windows has no such event: Wine keeps the window alive without its
+        // X window, and the next frames crash inside Mesa (SIGSEGV in
+        // llvmpipe's rasterizer threads of swrast_dri.so, reached from
+        // winex11's GLX calls), whatever the program does.
+        GTEST_SKIP() << "under Wine another client's XDestroyWindow ends the process with "
+                        "SIGSEGV inside Mesa's llvmpipe";
+    }
     X11Probe probe;
     ASSERT_NE(probe.display(), nullptr);
-    ProgramRunner program(Native(), std::getenv("DISPLAY"));
+    ProgramRunner program(KindOnSharedDisplay(), std::getenv("DISPLAY"));
     ASSERT_TRUE(program.Start());
-    const ::Window window = WaitForWindow(probe, 10);
+    const ::Window window = WaitForWindow(probe, StartSeconds());
     ASSERT_NE(window, 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // frames under way
     XDestroyWindow(probe.display(), window);
@@ -57,12 +79,12 @@ TEST(Faults, WindowDestroyedByAnotherClientEndsTheProgramWithZero) {
     EXPECT_EQ(program.WaitForExit(5), 0);
 }
 
-TEST(Faults, RepeatedResizesKeepTheProgramRunning) {
+TEST_P(Faults, RepeatedResizesKeepTheProgramRunning) {
     X11Probe probe;
     ASSERT_NE(probe.display(), nullptr);
-    ProgramRunner program(Native(), std::getenv("DISPLAY"));
+    ProgramRunner program(KindOnSharedDisplay(), std::getenv("DISPLAY"));
     ASSERT_TRUE(program.Start());
-    const ::Window window = WaitForWindow(probe, 10);
+    const ::Window window = WaitForWindow(probe, StartSeconds());
     ASSERT_NE(window, 0u);
     for (int i = 0; i < 100; ++i) {
         XResizeWindow(probe.display(), window, 200 + (i * 37) % 600, 150 + (i * 53) % 400);
@@ -114,10 +136,12 @@ private:
     pid_t pid = -1;
 };
 
-TEST(Faults, LostServerEndsTheProgramWithinASecondWithStatusOne) {
+TEST_P(Faults, LostServerEndsTheProgramWithinASecondWithStatusOne) {
     PrivateServer server;
     ASSERT_FALSE(server.display.empty());
-    ProgramRunner program(Native(), server.display);
+    // The private server's number changes from run to run; one prefix
+    // serves them all, its server ended after each.
+    ProgramRunner program(Kind("lost-server"), server.display);
     ASSERT_TRUE(program.Start());
     {
         const std::string shared = std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "";
@@ -125,7 +149,7 @@ TEST(Faults, LostServerEndsTheProgramWithinASecondWithStatusOne) {
         X11Probe probe;
         setenv("DISPLAY", shared.c_str(), 1);
         ASSERT_NE(probe.display(), nullptr);
-        ASSERT_NE(WaitForWindow(probe, 10), 0u);
+        ASSERT_NE(WaitForWindow(probe, StartSeconds()), 0u);
     }
     const auto killed = std::chrono::steady_clock::now();
     server.Kill();
@@ -135,5 +159,16 @@ TEST(Faults, LostServerEndsTheProgramWithinASecondWithStatusOne) {
     std::printf("[ fault ] ended %.3f s after the server\n",
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - killed).count());
 }
+
+std::vector<std::string> Kinds() {
+    std::vector<std::string> kinds = {"native"};
+    if (std::string(OPENGL_TEST_WINDOWS_PROGRAM).size() > 0) kinds.push_back("wine");
+    return kinds;
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, Faults, ::testing::ValuesIn(Kinds()),
+                         [](const ::testing::TestParamInfo<std::string>& kind) {
+                             return kind.param;
+                         });
 
 }  // namespace
