@@ -49,10 +49,15 @@ int ConnectionLost(::Display* /*display*/) {
         if (g_display != nullptr) {
             XSetErrorHandler(RecordError);
             XSetIOErrorHandler(ConnectionLost);
-            g_atoms.wmProtocols = XInternAtom(g_display, "WM_PROTOCOLS", False);
-            g_atoms.wmDeleteWindow = XInternAtom(g_display, "WM_DELETE_WINDOW", False);
-            g_atoms.netWmName = XInternAtom(g_display, "_NET_WM_NAME", False);
-            g_atoms.utf8String = XInternAtom(g_display, "UTF8_STRING", False);
+            // One round trip for all of them, not one each.
+            char wmProtocols[] = "WM_PROTOCOLS";
+            char wmDeleteWindow[] = "WM_DELETE_WINDOW";
+            char netWmName[] = "_NET_WM_NAME";
+            char utf8String[] = "UTF8_STRING";
+            char* names[] = {wmProtocols, wmDeleteWindow, netWmName, utf8String};
+            Atom atoms[4] = {};
+            XInternAtoms(g_display, names, 4, False, atoms);
+            g_atoms = {atoms[0], atoms[1], atoms[2], atoms[3]};
         }
     }
     return g_display;
