@@ -4,6 +4,7 @@
 // executable, which the dynamic linker resolves first.
 
 #include <dlfcn.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -65,4 +66,10 @@ long BenchResidentKb() {
     const int read = std::fscanf(statm, "%ld %ld", &pages, &resident);
     std::fclose(statm);
     return read == 2 ? resident * (sysconf(_SC_PAGESIZE) / 1024) : -1;
+}
+
+double BenchCpuSeconds() {
+    timespec now = {};
+    if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now) != 0) return -1;
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }

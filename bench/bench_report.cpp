@@ -6,18 +6,23 @@ BenchReport::BenchReport() : start(Clock::now()) {}
 
 void BenchReport::FrameDone(unsigned long frame) {
     const Clock::time_point now = Clock::now();
-    if (frame == 1) firstSwap = now;
+    if (frame == 1) {
+        firstSwap = now;
+        roundTripsAtFirstSwap = BenchRoundTrips();
+    }
     if (frame == warmup) {
         timedStart = now;
         rssBeforeKb = BenchResidentKb();
         allocationsAtWarmup = BenchAllocations();
         roundTripsAtWarmup = BenchRoundTrips();
+        cpuSecondsAtWarmup = BenchCpuSeconds();
     }
     if (frame == frames) {
         end = now;
         rssAfterKb = BenchResidentKb();
         allocationsAtEnd = BenchAllocations();
         roundTripsAtEnd = BenchRoundTrips();
+        cpuSecondsAtEnd = BenchCpuSeconds();
     }
 }
 
@@ -28,11 +33,13 @@ void BenchReport::Print(const char* kind) const {
         return before < 0 || after < 0 ? -1.0 : static_cast<double>(after - before) / timedFrames;
     };
     std::printf(
-        "bench kind=%s frames=%lu fps=%.1f first_swap_ms=%.1f rss_before_kb=%ld rss_after_kb=%ld "
-        "allocations_per_frame=%.3f round_trips_per_frame=%.3f\n",
+        "bench kind=%s frames=%lu fps=%.1f cpu_us_per_frame=%.1f first_swap_ms=%.1f "
+        "rss_before_kb=%ld rss_after_kb=%ld allocations_per_frame=%.3f "
+        "round_trips_per_frame=%.3f round_trips_to_first_swap=%ld\n",
         kind, frames, timedFrames / timed,
+        (cpuSecondsAtEnd - cpuSecondsAtWarmup) * 1e6 / timedFrames,
         std::chrono::duration<double, std::milli>(firstSwap - start).count(), rssBeforeKb,
         rssAfterKb, perFrame(allocationsAtWarmup, allocationsAtEnd),
-        perFrame(roundTripsAtWarmup, roundTripsAtEnd));
+        perFrame(roundTripsAtWarmup, roundTripsAtEnd), roundTripsAtFirstSwap);
     std::fflush(stdout);
 }

@@ -1,10 +1,13 @@
 #pragma once
 
 // What every bench program measures and prints, in one line the bench
-// command parses: frames per second over the timed frames, time from main()
-// to the first completed buffer swap, resident memory before and after the
-// timed frames, and, natively, heap allocations and X round trips per frame
-// (bench_counters.cpp; "-1" where a build cannot count them).
+// command parses: frames per second over the timed frames, the process's
+// CPU time per timed frame (all threads: the driver's rasterizer threads do
+// most of the work, and CPU time is less at the mercy of the scheduler than
+// the wall clock), time from main() to the first completed buffer swap,
+// resident memory before and after the timed frames, and, natively, heap
+// allocations and X round trips per frame ("-1" where a build cannot count
+// them in-process; the bench command counts them from outside there).
 
 #include <chrono>
 
@@ -30,11 +33,16 @@ private:
     long rssAfterKb = 0;
     long allocationsAtWarmup = 0;
     long allocationsAtEnd = 0;
+    long roundTripsAtFirstSwap = 0;
     long roundTripsAtWarmup = 0;
     long roundTripsAtEnd = 0;
+    double cpuSecondsAtWarmup = 0;
+    double cpuSecondsAtEnd = 0;
 };
 
 // Counters of this process, or -1 where they are not counted.
 long BenchAllocations();
 long BenchRoundTrips();
 long BenchResidentKb();
+// User and system time of the whole process so far, in seconds.
+double BenchCpuSeconds();
