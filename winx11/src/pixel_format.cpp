@@ -3,6 +3,8 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <functional>
+#include <iterator>
 
 #include <vector>
 
@@ -10,13 +12,43 @@
 
 namespace winx11 {
 
+// GLX attributes a descriptor shows, asked for only when first needed:
+// Mesa checks the configuration against the display's whole list on every
+// glXGetFBConfigAttrib, and describing every format up front cost some
+// 7 ms of start-up.
+enum FormatAttribute {
+    kDoubleBuffer,
+    kStereo,
+    kRed,
+    kGreen,
+    kBlue,
+    kAlpha,
+    kAccumRed,
+    kAccumGreen,
+    kAccumBlue,
+    kAccumAlpha,
+    kDepth,
+    kStencil,
+    kAux,
+    kAttributeCount
+};
+
+constexpr int kGlxAttribute[kAttributeCount] = {
+    GLX_DOUBLEBUFFER,    GLX_STEREO,           GLX_RED_SIZE,       GLX_GREEN_SIZE,
+    GLX_BLUE_SIZE,       GLX_ALPHA_SIZE,       GLX_ACCUM_RED_SIZE, GLX_ACCUM_GREEN_SIZE,
+    GLX_ACCUM_BLUE_SIZE, GLX_ACCUM_ALPHA_SIZE, GLX_DEPTH_SIZE,     GLX_STENCIL_SIZE,
+    GLX_AUX_BUFFERS};
+
 // A pixel format is a window-capable RGBA GLX framebuffer configuration
 // with a visual; its index is its 1-based place in this list.
 struct PixelFormatInfo {
     GLXFBConfig config;
     ::Visual* visual;
     int depth;
-    PIXELFORMATDESCRIPTOR descriptor;
+    XVisualInfo visualInfo;
+    // As Win32 counts it: the bits a pixel takes, padding included.
+    BYTE colorBits;
+    mutable int attributes[kAttributeCount];  // -1 until asked
 };
 
 namespace {
@@ -25,6 +57,19 @@ int Attribute(::Display* display, GLXFBConfig config, int attribute) {
     int value = 0;
     glXGetFBConfigAttrib(display, config, attribute, &value);
     return value;
+}
+
+BYTE Get(const PixelFormatInfo& format, FormatAttribute attribute) {
+    int& value = format.attributes[attribute];
+    if (value < 0) {
+        value = Attribute(GetDisplay(), format.config, kGlxAttribute[attribute]);
+    }
+    return static_cast<BYTE>(value);
+}
+
+BYTE AccumBits(const PixelFormatInfo& format) {
+    return static_cast<BYTE>(Get(format, kAccumRed) + Get(format, kAccumGreen) +
+                             Get(format, kAccumBlue) + Get(format, kAccumAlpha));
 }
 
 int BitsPerPixel(::Display* display, int depth) {
@@ -44,37 +89,33 @@ BYTE Shift(unsigned long mask) {
     return static_cast<BYTE>(mask == 0 ? 0 : ffsl(static_cast<long>(mask)) - 1);
 }
 
-PIXELFORMATDESCRIPTOR Describe(::Display* display, GLXFBConfig config, const XVisualInfo& visual) {
-    const auto get = [&](int attribute) {
-        return static_cast<BYTE>(Attribute(display, config, attribute));
-    };
+PIXELFORMATDESCRIPTOR Describe(const PixelFormatInfo& format) {
+    const XVisualInfo& visual = format.visualInfo;
     PIXELFORMATDESCRIPTOR d = {};
     d.nSize = sizeof(PIXELFORMATDESCRIPTOR);
     d.nVersion = 1;
     d.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL;
-    if (get(GLX_DOUBLEBUFFER) != 0) d.dwFlags |= PFD_DOUBLEBUFFER;
-    if (get(GLX_STEREO) != 0) d.dwFlags |= PFD_STEREO;
+    if (Get(format, kDoubleBuffer) != 0) d.dwFlags |= PFD_DOUBLEBUFFER;
+    if (Get(format, kStereo) != 0) d.dwFlags |= PFD_STEREO;
     d.iPixelType = PFD_TYPE_RGBA;
-    // As Win32 counts it: the bits a pixel takes, padding included.
-    d.cColorBits = static_cast<BYTE>(BitsPerPixel(display, visual.depth));
-    d.cRedBits = get(GLX_RED_SIZE);
+    d.cColorBits = format.colorBits;
+    d.cRedBits = Get(format, kRed);
     d.cRedShift = Shift(visual.red_mask);
-    d.cGreenBits = get(GLX_GREEN_SIZE);
+    d.cGreenBits = Get(format, kGreen);
     d.cGreenShift = Shift(visual.green_mask);
-    d.cBlueBits = get(GLX_BLUE_SIZE);
+    d.cBlueBits = Get(format, kBlue);
     d.cBlueShift = Shift(visual.blue_mask);
-    d.cAlphaBits = get(GLX_ALPHA_SIZE);
+    d.cAlphaBits = Get(format, kAlpha);
     d.cAlphaShift =
         static_cast<BYTE>(d.cAlphaBits == 0 ? 0 : d.cRedBits + d.cGreenBits + d.cBlueBits);
-    d.cAccumRedBits = get(GLX_ACCUM_RED_SIZE);
-    d.cAccumGreenBits = get(GLX_ACCUM_GREEN_SIZE);
-    d.cAccumBlueBits = get(GLX_ACCUM_BLUE_SIZE);
-    d.cAccumAlphaBits = get(GLX_ACCUM_ALPHA_SIZE);
-    d.cAccumBits = static_cast<BYTE>(d.cAccumRedBits + d.cAccumGreenBits + d.cAccumBlueBits +
-                                     d.cAccumAlphaBits);
-    d.cDepthBits = get(GLX_DEPTH_SIZE);
-    d.cStencilBits = get(GLX_STENCIL_SIZE);
-    d.cAuxBuffers = get(GLX_AUX_BUFFERS);
+    d.cAccumRedBits = Get(format, kAccumRed);
+    d.cAccumGreenBits = Get(format, kAccumGreen);
+    d.cAccumBlueBits = Get(format, kAccumBlue);
+    d.cAccumAlphaBits = Get(format, kAccumAlpha);
+    d.cAccumBits = AccumBits(format);
+    d.cDepthBits = Get(format, kDepth);
+    d.cStencilBits = Get(format, kStencil);
+    d.cAuxBuffers = Get(format, kAux);
     d.iLayerType = PFD_MAIN_PLANE;
     return d;
 }
@@ -114,8 +155,14 @@ const std::vector<PixelFormatInfo>& Formats() {
         if (visual == nullptr) {
             continue;
         }
-        formats.push_back(
-            {config, visual->visual, visual->depth, Describe(display, config, *visual)});
+        PixelFormatInfo format = {config,
+                                  visual->visual,
+                                  visual->depth,
+                                  *visual,
+                                  static_cast<BYTE>(BitsPerPixel(display, visual->depth)),
+                                  {}};
+        std::fill(std::begin(format.attributes), std::end(format.attributes), -1);
+        formats.push_back(format);
         XFree(visual);
     }
     return formats;
@@ -155,46 +202,52 @@ extern "C" int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* de
     }
     const DWORD flags = descriptor->dwFlags;
     const auto& formats = Formats();
-    int best = 0;
-    int bestCost[7] = {};
-    for (size_t i = 0; i < formats.size(); ++i) {
-        const PIXELFORMATDESCRIPTOR& f = formats[i].descriptor;
-        if (f.iPixelType != descriptor->iPixelType) continue;
+    // Nothing here can draw to a bitmap or through GDI.
+    const bool drawable = (flags & (PFD_DRAW_TO_BITMAP | PFD_SUPPORT_GDI)) == 0;
+    std::vector<size_t> candidates;
+    for (size_t i = 0; drawable && i < formats.size(); ++i) {
+        const PixelFormatInfo& f = formats[i];
+        if (descriptor->iPixelType != PFD_TYPE_RGBA) continue;
         // Double buffering and stereo must match unless asked as don't-care.
+        const bool doubleBuffered = Get(f, kDoubleBuffer) != 0;
         if ((flags & PFD_DOUBLEBUFFER_DONTCARE) == 0 &&
-            ((flags ^ f.dwFlags) & PFD_DOUBLEBUFFER) != 0) {
+            doubleBuffered != ((flags & PFD_DOUBLEBUFFER) != 0)) {
             continue;
         }
-        if ((flags & PFD_STEREO_DONTCARE) == 0 && ((flags ^ f.dwFlags) & PFD_STEREO) != 0) continue;
-        // Nothing here can draw to a bitmap or through GDI.
-        if ((flags & (PFD_DRAW_TO_BITMAP | PFD_SUPPORT_GDI)) != 0) continue;
-
-        // In order of importance.
-        const int cost[7] = {Cost(descriptor->cColorBits, f.cColorBits),
-                             Cost(descriptor->cAlphaBits, f.cAlphaBits),
-                             Cost(descriptor->cDepthBits, f.cDepthBits),
-                             Cost(descriptor->cStencilBits, f.cStencilBits),
-                             Cost(descriptor->cAccumBits, f.cAccumBits),
-                             Cost(descriptor->cAuxBuffers, f.cAuxBuffers),
-                             // Last: a format of the window's own visual
-                             // spares replacing its X window.
-                             formats[i].visual == window->visual ? 0 : 1};
-        bool better = best == 0;
-        for (int k = 0; k < 7 && !better; ++k) {
-            if (cost[k] != bestCost[k]) {
-                better = cost[k] < bestCost[k];
-                break;
-            }
-        }
-        if (better) {
-            best = static_cast<int>(i) + 1;
-            std::copy(cost, cost + 7, bestCost);
-        }
+        const bool stereo = Get(f, kStereo) != 0;
+        if ((flags & PFD_STEREO_DONTCARE) == 0 && stereo != ((flags & PFD_STEREO) != 0)) continue;
+        candidates.push_back(i);
     }
-    if (best == 0) {
+    // The best is the first format with the least cost in the first
+    // respect, then the next, in order of importance. Narrowing the field
+    // one respect at a time asks GLX only about formats still in the race.
+    const std::function<int(const PixelFormatInfo&)> costs[] = {
+        [&](const PixelFormatInfo& f) { return Cost(descriptor->cColorBits, f.colorBits); },
+        [&](const PixelFormatInfo& f) { return Cost(descriptor->cAlphaBits, Get(f, kAlpha)); },
+        [&](const PixelFormatInfo& f) { return Cost(descriptor->cDepthBits, Get(f, kDepth)); },
+        [&](const PixelFormatInfo& f) { return Cost(descriptor->cStencilBits, Get(f, kStencil)); },
+        [&](const PixelFormatInfo& f) { return Cost(descriptor->cAccumBits, AccumBits(f)); },
+        [&](const PixelFormatInfo& f) { return Cost(descriptor->cAuxBuffers, Get(f, kAux)); },
+        // Last: a format of the window's own visual spares replacing its X
+        // window.
+        [&](const PixelFormatInfo& f) { return f.visual == window->visual ? 0 : 1; }};
+    for (const auto& cost : costs) {
+        if (candidates.size() <= 1) break;
+        std::vector<int> values;
+        values.reserve(candidates.size());
+        for (const size_t i : candidates) values.push_back(cost(formats[i]));
+        const int least = *std::min_element(values.begin(), values.end());
+        size_t kept = 0;
+        for (size_t k = 0; k < candidates.size(); ++k) {
+            if (values[k] == least) candidates[kept++] = candidates[k];
+        }
+        candidates.resize(kept);
+    }
+    if (candidates.empty()) {
         SetLastError(ERROR_INVALID_PIXEL_FORMAT);
+        return 0;
     }
-    return best;
+    return static_cast<int>(candidates.front()) + 1;
 }
 
 extern "C" int WINAPI DescribePixelFormat(HDC hdc, int format, UINT bytes,
@@ -210,7 +263,7 @@ extern "C" int WINAPI DescribePixelFormat(HDC hdc, int format, UINT bytes,
     if (info == nullptr || bytes < sizeof(PIXELFORMATDESCRIPTOR)) {
         return Fail(ERROR_INVALID_PARAMETER, 0);
     }
-    *descriptor = info->descriptor;
+    *descriptor = Describe(*info);
     return count;
 }
 
