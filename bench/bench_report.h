@@ -27,6 +27,10 @@ private:
     using Clock = std::chrono::steady_clock;
     Clock::time_point start;
     Clock::time_point firstSwap;
+    // Wall-clock time of the first swap, for the bench command to measure
+    // from the process's launch (dynamic loading and, under Wine, Wine's
+    // own start of the process included).
+    long long firstSwapEpochUs = 0;
     Clock::time_point timedStart;
     Clock::time_point end;
     long rssBeforeKb = 0;

@@ -49,13 +49,16 @@ export DISPLAY
 "$root/scripts/wine-run.sh" --start "$prefix"
 results=$work/results
 
-# run BUILD KIND FRAMES TAG: one timed run, its report line tagged.
+# run BUILD KIND FRAMES TAG: one timed run, its report line tagged with the
+# wall-clock time of its launch.
 run() {
+    local launched
+    launched=$(date +%s%6N)
     if [ "$1" = native ]; then
         "$build/native/bench/${2}_bench" "$3"
     else
         "$root/scripts/wine-run.sh" "$prefix" "$win/bench/${2}_bench.exe" "$3" | tr -d '\r'
-    fi | sed "s/^bench /bench build=$1 tag=$4 /" >>"$results"
+    fi | sed "s/^bench /bench build=$1 tag=$4 launched_us=$launched /" >>"$results"
 }
 
 # count_wine KIND FRAMES: Windows-heap allocations (Wine's heap trace, this
@@ -121,6 +124,8 @@ timed, counts, instructions = [], [], []
 for line in open(sys.argv[1]):
     words = line.split()
     fields = dict(part.split("=", 1) for part in words[1:])
+    if words[0] == "bench":
+        fields["launch_ms"] = (int(fields["first_swap_epoch_us"]) - int(fields["launched_us"])) / 1000
     {"bench": timed, "count": counts, "instructions": instructions}[words[0]].append(fields)
 frames, runs, long_frames = sys.argv[2], int(sys.argv[3]), sys.argv[4]
 
@@ -151,7 +156,8 @@ print("|---|---|---|---|---|")
 for build in ("native", "wine"):
     for key, name, form in (("fps", "frames per second", "{:.1f}"),
                             ("cpu_us_per_frame", "CPU time per frame, all threads, µs", "{:.1f}"),
-                            ("first_swap_ms", "main() to first swap, ms", "{:.1f}")):
+                            ("first_swap_ms", "main() to first swap, ms", "{:.1f}"),
+                            ("launch_ms", "launch to first swap, ms", "{:.1f}")):
         p, r, ratio, low, high = paired(build, key)
         print(f"| {build} | {name} | {form.format(p)} | {form.format(r)} | "
               f"{ratio:.3f} ({low:.3f}–{high:.3f}) |")
