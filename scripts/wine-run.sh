@@ -48,6 +48,10 @@ case "$mode" in
         loader=/usr/lib/wine/wine64
         [ -x "$loader" ] || loader=/usr/lib/wine/wine
         create_prefix "$loader"
+        # A server left by an earlier run holds the display it started with
+        # (and would refuse a second one): end it first.
+        wineserver -k >/dev/null 2>&1 || true
+        wineserver -w >/dev/null 2>&1 || true
         wineserver -p </dev/null >/dev/null 2>&1
         "$loader" wineboot </dev/null >/dev/null 2>&1 || true
         exit 0
