@@ -11,6 +11,9 @@
 long BenchAllocations() {
     return -1;
 }
+long BenchRequests() {
+    return -1;
+}
 long BenchRoundTrips() {
     return -1;
 }

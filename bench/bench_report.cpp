@@ -18,6 +18,7 @@ void BenchReport::FrameDone(unsigned long frame) {
         rssBeforeKb = BenchResidentKb();
         allocationsAtWarmup = BenchAllocations();
         roundTripsAtWarmup = BenchRoundTrips();
+        requestsAtWarmup = BenchRequests();
         cpuSecondsAtWarmup = BenchCpuSeconds();
     }
     if (frame == frames) {
@@ -25,6 +26,7 @@ void BenchReport::FrameDone(unsigned long frame) {
         rssAfterKb = BenchResidentKb();
         allocationsAtEnd = BenchAllocations();
         roundTripsAtEnd = BenchRoundTrips();
+        requestsAtEnd = BenchRequests();
         cpuSecondsAtEnd = BenchCpuSeconds();
     }
 }
@@ -38,11 +40,13 @@ void BenchReport::Print(const char* kind) const {
     std::printf(
         "bench kind=%s frames=%lu fps=%.1f cpu_us_per_frame=%.1f first_swap_ms=%.1f "
         "rss_before_kb=%ld rss_after_kb=%ld allocations_per_frame=%.3f "
-        "round_trips_per_frame=%.3f round_trips_to_first_swap=%ld first_swap_epoch_us=%lld\n",
+        "requests_per_frame=%.3f round_trips_per_frame=%.3f round_trips_to_first_swap=%ld "
+        "first_swap_epoch_us=%lld\n",
         kind, frames, timedFrames / timed,
         (cpuSecondsAtEnd - cpuSecondsAtWarmup) * 1e6 / timedFrames,
         std::chrono::duration<double, std::milli>(firstSwap - start).count(), rssBeforeKb,
         rssAfterKb, perFrame(allocationsAtWarmup, allocationsAtEnd),
-        perFrame(roundTripsAtWarmup, roundTripsAtEnd), roundTripsAtFirstSwap, firstSwapEpochUs);
+        perFrame(requestsAtWarmup, requestsAtEnd), perFrame(roundTripsAtWarmup, roundTripsAtEnd),
+        roundTripsAtFirstSwap, firstSwapEpochUs);
     std::fflush(stdout);
 }

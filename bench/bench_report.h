@@ -6,8 +6,9 @@
 // most of the work, and CPU time is less at the mercy of the scheduler than
 // the wall clock), time from main() to the first completed buffer swap,
 // resident memory before and after the timed frames, and, natively, heap
-// allocations and X round trips per frame ("-1" where a build cannot count
-// them in-process; the bench command counts them from outside there).
+// allocations, X requests and X round trips per frame ("-1" where a build
+// cannot count them in-process; the bench command counts them from outside
+// there).
 
 #include <chrono>
 
@@ -38,6 +39,8 @@ private:
     long allocationsAtWarmup = 0;
     long allocationsAtEnd = 0;
     long roundTripsAtFirstSwap = 0;
+    long requestsAtWarmup = 0;
+    long requestsAtEnd = 0;
     long roundTripsAtWarmup = 0;
     long roundTripsAtEnd = 0;
     double cpuSecondsAtWarmup = 0;
@@ -46,6 +49,7 @@ private:
 
 // Counters of this process, or -1 where they are not counted.
 long BenchAllocations();
+long BenchRequests();
 long BenchRoundTrips();
 long BenchResidentKb();
 // User and system time of the whole process so far, in seconds.

@@ -1,16 +1,22 @@
-/* Preloaded into a Windows bench program's Wine process: counts the heap
-   allocations (malloc and friends) and X round trips (_XReply) of the host
-   libraries underneath it, Mesa and Xlib among them, which no Windows-side
-   counter sees. At exit it appends one line to $BENCH_HOST_COUNTS:
-   "<pid> <allocations> <round trips> <command line>". */
+/* Counts, for the whole process, the heap allocations (malloc and friends),
+   the X requests and the X round trips of the host libraries, Mesa and Xlib
+   among them. Linked into the native bench programs, which read the counts
+   while they run; preloaded into a Windows bench program's Wine process,
+   where no Windows-side counter sees the host side, and which reports at
+   exit by appending one line to $BENCH_HOST_COUNTS:
+   "<pid> <allocations> <requests> <round trips> <command line>". */
 
 #define _GNU_SOURCE
+#include "host_counter.h"
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <stdatomic.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 extern void* __libc_malloc(size_t size);
@@ -18,7 +24,16 @@ extern void* __libc_calloc(size_t count, size_t size);
 extern void* __libc_realloc(void* pointer, size_t size);
 
 static atomic_long allocations;
+static atomic_long requests;
 static atomic_long roundTrips;
+/* libxcb's request entry points call one another; only the outermost call
+   of a thread counts. (xcb_writev may run inside one of them, when xcb takes
+   the socket back from Xlib: Xlib's batch is other requests, and counts.) */
+static _Thread_local int inSendRequest;
+
+static void* Next(const char* name) {
+    return dlsym(RTLD_NEXT, name);
+}
 
 void* malloc(size_t size) {
     atomic_fetch_add_explicit(&allocations, 1, memory_order_relaxed);
@@ -37,19 +52,70 @@ void* realloc(void* pointer, size_t size) {
 
 /* Xlib's _XReply(Display*, xReply*, int, Bool): one awaited reply. */
 int _XReply(void* display, void* reply, int extra, int discard) {
-    typedef int (*Reply)(void*, void*, int, int);
-    static Reply next;
+    typedef int (*Function)(void*, void*, int, int);
+    static Function next;
     if (next == NULL) {
-        void* symbol = dlsym(RTLD_NEXT, "_XReply");
+        void* symbol = Next("_XReply");
         memcpy(&next, &symbol, sizeof next);
     }
     atomic_fetch_add_explicit(&roundTrips, 1, memory_order_relaxed);
     return next(display, reply, extra, discard);
 }
 
+/* Every X request leaves through libxcb: Xlib's in batches through
+   xcb_writev, which says how many; xcb's own one at a time. */
+int xcb_writev(void* connection, struct iovec* vector, int count, uint64_t batch) {
+    typedef int (*Function)(void*, struct iovec*, int, uint64_t);
+    static Function next;
+    if (next == NULL) {
+        void* symbol = Next("xcb_writev");
+        memcpy(&next, &symbol, sizeof next);
+    }
+    atomic_fetch_add_explicit(&requests, (long)batch, memory_order_relaxed);
+    return next(connection, vector, count, batch);
+}
+
+#define COUNT_REQUEST(name, parameters, arguments, Result)                                       \
+    Result name parameters {                                                                     \
+        typedef Result(*Function) parameters;                                                    \
+        static Function next;                                                                    \
+        if (next == NULL) {                                                                      \
+            void* symbol = Next(#name);                                                          \
+            memcpy(&next, &symbol, sizeof next);                                                 \
+        }                                                                                        \
+        if (inSendRequest++ == 0) atomic_fetch_add_explicit(&requests, 1, memory_order_relaxed); \
+        const Result result = next arguments;                                                    \
+        --inSendRequest;                                                                         \
+        return result;                                                                           \
+    }
+
+COUNT_REQUEST(xcb_send_request, (void* c, int flags, struct iovec* vector, const void* request),
+              (c, flags, vector, request), unsigned int)
+COUNT_REQUEST(xcb_send_request64, (void* c, int flags, struct iovec* vector, const void* request),
+              (c, flags, vector, request), uint64_t)
+COUNT_REQUEST(xcb_send_request_with_fds,
+              (void* c, int flags, struct iovec* vector, const void* request, unsigned int fdCount,
+               int* fds),
+              (c, flags, vector, request, fdCount, fds), unsigned int)
+COUNT_REQUEST(xcb_send_request_with_fds64,
+              (void* c, int flags, struct iovec* vector, const void* request, unsigned int fdCount,
+               int* fds),
+              (c, flags, vector, request, fdCount, fds), uint64_t)
+
+long bench_host_allocations(void) {
+    return atomic_load(&allocations);
+}
+
+long bench_host_requests(void) {
+    return atomic_load(&requests);
+}
+
+long bench_host_round_trips(void) {
+    return atomic_load(&roundTrips);
+}
+
 __attribute__((destructor)) static void Report(void) {
-    const long allocated = atomic_load(&allocations);
-    const long trips = atomic_load(&roundTrips);
+    const long allocated = bench_host_allocations();
     const char* path = getenv("BENCH_HOST_COUNTS");
     if (path == NULL) return;
     char command[512] = {0};
@@ -61,6 +127,7 @@ __attribute__((destructor)) static void Report(void) {
     }
     FILE* out = fopen(path, "a");
     if (out == NULL) return;
-    fprintf(out, "%ld %ld %ld %s\n", (long)getpid(), allocated, trips, command);
+    fprintf(out, "%ld %ld %ld %ld %s\n", (long)getpid(), allocated, bench_host_requests(),
+            bench_host_round_trips(), command);
     fclose(out);
 }

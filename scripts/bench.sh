@@ -62,8 +62,8 @@ run() {
 }
 
 # count_wine KIND FRAMES: Windows-heap allocations (Wine's heap trace, this
-# process's lines only), host allocations and X round trips (the preloaded
-# counter) of one run under Wine.
+# process's lines only), host allocations, X requests and X round trips (the
+# preloaded counter) of one run under Wine.
 count_wine() {
     local log=$work/trace counts=$work/host pid
     rm -f "$counts"
@@ -77,8 +77,10 @@ count_wine() {
     heap=$(grep -c "^$pid:[0-9a-f]*:trace:heap:Rtl\(Re\)\?AllocateHeap" "$log" || true)
     local host
     host=$(grep "${1}_bench.exe $2" "$counts" | tail -n1)
-    echo "count build=wine kind=$1 frames=$2 windows_heap=$heap host_allocations=$(echo "$host" |
-        cut -d' ' -f2) round_trips=$(echo "$host" | cut -d' ' -f3)" >>"$results"
+    local allocations requests trips
+    read -r _ allocations requests trips _ <<<"$host"
+    echo "count build=wine kind=$1 frames=$2 windows_heap=$heap host_allocations=$allocations" \
+        "requests=$requests round_trips=$trips" >>"$results"
 }
 
 # instructions KIND FRAMES: every instruction of the native process, all
@@ -163,6 +165,7 @@ for build in ("native", "wine"):
               f"{ratio:.3f} ({low:.3f}–{high:.3f}) |")
     if build == "native":
         for key, name, form in (("allocations_per_frame", "heap allocations per frame", "{:.3f}"),
+                                ("requests_per_frame", "X requests per frame", "{:.3f}"),
                                 ("round_trips_per_frame", "X round trips per frame", "{:.3f}"),
                                 ("round_trips_to_first_swap", "X round trips to the first swap", "{:.0f}")):
             p, r = paired(build, key)[:2]
@@ -175,6 +178,7 @@ for build in ("native", "wine"):
     else:
         for key, name in (("windows_heap", "Windows heap allocations per frame"),
                           ("host_allocations", "host heap allocations per frame (Mesa, Xlib, Wine's host side)"),
+                          ("requests", "X requests per frame"),
                           ("round_trips", "X round trips per frame")):
             p, r = per_frame(counts, "program", key), per_frame(counts, "raw", key)
             print(f"| wine | {name} | {p:.3f} | {r:.3f} | |")
