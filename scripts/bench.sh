@@ -93,6 +93,10 @@ instructions() {
 }
 
 for build_kind in native wine; do
+    # Once each untimed first: the first start after a while reads the
+    # driver (and under Wine, Wine's libraries) from disk.
+    run "$build_kind" program 201 warm-up
+    run "$build_kind" raw 201 warm-up
     for i in $(seq "$runs"); do
         echo "bench: $build_kind pair $i of $runs" >&2
         if [ $((i % 2)) -eq 1 ]; then
@@ -150,6 +154,12 @@ def per_frame(rows, kind, key):
         return None
     return (float(pair[-1][key]) - float(pair[0][key])) / (int(pair[-1]["frames"]) - int(pair[0]["frames"]))
 
+def ratio_of(p, r):
+    # Counts of zero on both sides are equal; anything over zero is not.
+    if r == 0:
+        return "equal" if p == 0 else "—"
+    return f"{p / r:.3f}"
+
 print(f"{runs} pairs of {frames} frames (the first 200 untimed); medians, and the median of the")
 print("pairs' ratios program / raw with its range")
 print()
@@ -169,7 +179,7 @@ for build in ("native", "wine"):
                                 ("round_trips_per_frame", "X round trips per frame", "{:.3f}"),
                                 ("round_trips_to_first_swap", "X round trips to the first swap", "{:.0f}")):
             p, r = paired(build, key)[:2]
-            print(f"| native | {name} | {form.format(p)} | {form.format(r)} | |")
+            print(f"| native | {name} | {form.format(p)} | {form.format(r)} | {ratio_of(p, r)} |")
         if instructions:
             p = per_frame(instructions, "program", "total")
             r = per_frame(instructions, "raw", "total")
@@ -181,8 +191,9 @@ for build in ("native", "wine"):
                           ("requests", "X requests per frame"),
                           ("round_trips", "X round trips per frame")):
             p, r = per_frame(counts, "program", key), per_frame(counts, "raw", key)
-            print(f"| wine | {name} | {p:.3f} | {r:.3f} | |")
+            print(f"| wine | {name} | {p:.3f} | {r:.3f} | {ratio_of(p, r)} |")
     growth = [value(build, kind, "long", "rss_after_kb") - value(build, kind, "long", "rss_before_kb")
               for kind in ("program", "raw")]
-    print(f"| {build} | resident growth over {long_frames} frames, KB | {growth[0]:.0f} | {growth[1]:.0f} | |")
+    print(f"| {build} | resident growth over {long_frames} frames, KB | {growth[0]:.0f} | "
+          f"{growth[1]:.0f} | {ratio_of(*growth)} |")
 PY
