@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 #include "support/recording_window.h"
 
@@ -135,6 +137,30 @@ TEST_F(MessageTest, CloseCommandReachesWindowAsCloseThenDestroys) {
     EXPECT_EQ(RecordingWindow::Count(WM_CLOSE), 1);
     EXPECT_TRUE(RecordingWindow::Saw(WM_DESTROY));
     EXPECT_FALSE(IsWindow(hwnd));
+}
+
+TEST_F(MessageTest, PostingFromAnotherThreadWhileTheOwnerDestroysTheWindowFailsCleanly) {
+    HWND hwnd = RecordingWindow::Create();
+    ASSERT_NE(hwnd, nullptr);
+    std::atomic<int> posted{0};
+    DWORD error = 0;
+    std::thread sender([&] {
+        // Below Win32's quota of posted messages, and slow enough that the
+        // destruction comes long before it.
+        for (int i = 0; i < 9000; ++i) {
+            if (!PostMessageA(hwnd, WM_USER + 7, 0, 0)) {
+                error = GetLastError();
+                return;
+            }
+            ++posted;
+            std::this_thread::sleep_for(std::chrono::microseconds(1));
+        }
+    });
+    while (posted < 100) std::this_thread::yield();
+    EXPECT_TRUE(DestroyWindow(hwnd));
+    sender.join();
+    EXPECT_LT(posted, 9000) << "the posts went on after the window was destroyed";
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
 }
 
 }  // namespace

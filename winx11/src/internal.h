@@ -118,6 +118,10 @@ struct WindowState {
 WindowState* LookupWindow(HWND hwnd);
 WindowState* LookupWindowByDC(HDC hdc);
 WindowState* LookupWindowByXid(::Window xid);
+// The thread that owns `hwnd`, read under the table lock, for calls from
+// any thread: the owner may destroy the window at any moment. False for
+// unknown or destroyed handles.
+bool OwnerThread(HWND hwnd, std::thread::id& thread);
 // A window of the calling thread that waits for WM_PAINT and passes the
 // PeekMessage filter (NULL: any window); nullptr when none does.
 HWND FindWindowNeedingPaint(HWND filter);

@@ -100,12 +100,8 @@ using namespace winx11;
 
 extern "C" BOOL WINAPI PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     std::thread::id thread = std::this_thread::get_id();
-    if (hwnd != nullptr) {
-        const WindowState* window = LookupWindow(hwnd);
-        if (window == nullptr) {
-            return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
-        }
-        thread = window->thread;
+    if (hwnd != nullptr && !OwnerThread(hwnd, thread)) {
+        return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     }
     std::lock_guard<std::mutex> lock(TableMutex());
     QueueOf(thread).posted.push_back(MakeMessage(hwnd, message, wParam, lParam, TickCount()));

@@ -120,6 +120,16 @@ WindowState* LookupWindow(HWND hwnd) {
     return found == Windows().end() ? nullptr : found->second.get();
 }
 
+bool OwnerThread(HWND hwnd, std::thread::id& thread) {
+    std::lock_guard<std::mutex> lock(TableMutex());
+    const auto found = Windows().find(hwnd);
+    if (found == Windows().end()) {
+        return false;
+    }
+    thread = found->second->thread;
+    return true;
+}
+
 WindowState* LookupWindowByDC(HDC hdc) {
     std::lock_guard<std::mutex> lock(TableMutex());
     const auto dc = DeviceContexts().find(hdc);
