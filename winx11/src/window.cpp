@@ -320,11 +320,13 @@ extern "C" HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR w
 }
 
 extern "C" BOOL WINAPI DestroyWindow(HWND hwnd) {
-    WindowState* window = LookupWindow(hwnd);
-    if (window == nullptr) {
+    // The owner is read under the table lock: asked from another thread,
+    // the window may be going at this very moment.
+    std::thread::id owner;
+    if (!OwnerThread(hwnd, owner)) {
         return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     }
-    if (window->thread != std::this_thread::get_id()) {
+    if (owner != std::this_thread::get_id()) {
         return Fail<BOOL>(5, FALSE);  // ERROR_ACCESS_DENIED, as for another thread's window
     }
     DestroyWindowState(hwnd, false);
