@@ -43,8 +43,6 @@ constexpr int kGlxAttribute[kAttributeCount] = {
 // with a visual; its index is its 1-based place in this list.
 struct PixelFormatInfo {
     GLXFBConfig config;
-    ::Visual* visual;
-    int depth;
     XVisualInfo visualInfo;
     // As Win32 counts it: the bits a pixel takes, padding included.
     BYTE colorBits;
@@ -155,12 +153,8 @@ const std::vector<PixelFormatInfo>& Formats() {
         if (visual == nullptr) {
             continue;
         }
-        PixelFormatInfo format = {config,
-                                  visual->visual,
-                                  visual->depth,
-                                  *visual,
-                                  static_cast<BYTE>(BitsPerPixel(display, visual->depth)),
-                                  {}};
+        PixelFormatInfo format = {
+            config, *visual, static_cast<BYTE>(BitsPerPixel(display, visual->depth)), {}};
         std::fill(std::begin(format.attributes), std::end(format.attributes), -1);
         formats.push_back(format);
         XFree(visual);
@@ -202,12 +196,13 @@ extern "C" int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* de
     }
     const DWORD flags = descriptor->dwFlags;
     const auto& formats = Formats();
-    // Nothing here can draw to a bitmap or through GDI.
-    const bool drawable = (flags & (PFD_DRAW_TO_BITMAP | PFD_SUPPORT_GDI)) == 0;
+    // Every format is RGBA, and nothing here can draw to a bitmap or
+    // through GDI.
+    const bool possible = descriptor->iPixelType == PFD_TYPE_RGBA &&
+                          (flags & (PFD_DRAW_TO_BITMAP | PFD_SUPPORT_GDI)) == 0;
     std::vector<size_t> candidates;
-    for (size_t i = 0; drawable && i < formats.size(); ++i) {
+    for (size_t i = 0; possible && i < formats.size(); ++i) {
         const PixelFormatInfo& f = formats[i];
-        if (descriptor->iPixelType != PFD_TYPE_RGBA) continue;
         // Double buffering and stereo must match unless asked as don't-care.
         const bool doubleBuffered = Get(f, kDoubleBuffer) != 0;
         if ((flags & PFD_DOUBLEBUFFER_DONTCARE) == 0 &&
@@ -230,7 +225,7 @@ extern "C" int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* de
         [&](const PixelFormatInfo& f) { return Cost(descriptor->cAuxBuffers, Get(f, kAux)); },
         // Last: a format of the window's own visual spares replacing its X
         // window.
-        [&](const PixelFormatInfo& f) { return f.visual == window->visual ? 0 : 1; }};
+        [&](const PixelFormatInfo& f) { return f.visualInfo.visual == window->visual ? 0 : 1; }};
     for (const auto& cost : costs) {
         if (candidates.size() <= 1) break;
         std::vector<int> values;
@@ -283,8 +278,9 @@ extern "C" BOOL WINAPI SetPixelFormat(HDC hdc, int format,
     }
     // GLX draws only on a window of the configuration's visual; the X window
     // is replaced behind the same HWND and HDC when it has another one.
-    if (XVisualIDFromVisual(info->visual) != XVisualIDFromVisual(window->visual) &&
-        !RecreateXWindow(*window, info->visual, info->depth)) {
+    const XVisualInfo& visual = info->visualInfo;
+    if (visual.visualid != XVisualIDFromVisual(window->visual) &&
+        !RecreateXWindow(*window, visual.visual, visual.depth)) {
         return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
     }
     window->pixelFormat = format;
