@@ -106,7 +106,9 @@ extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
     if (!glXMakeContextCurrent(GetDisplay(), window->xid, window->xid, context->glx)) {
         return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     }
-    if (t_currentContext != handle) {
+    // Usually nothing is current here: the renderer releases its context at
+    // the end of every frame.
+    if (t_currentContext != nullptr && t_currentContext != handle) {
         if (ContextState* previous = LookupContext(t_currentContext)) {
             previous->current = false;
         }
