@@ -15,13 +15,11 @@
 #include <memory>
 #include <thread>
 
-#include "e2e/program_runner.h"
+#include "e2e/program_kind_test.h"
 #include "support/scene_projection.h"
 #include "support/x11_probe.h"
 
 namespace {
-
-const std::string kTitle = "OpenGL\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";  // OpenGLテスト
 
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
@@ -81,18 +79,7 @@ private:
     std::unique_ptr<XImage, Destroy> image;
 };
 
-class EndToEnd : public ::testing::TestWithParam<std::string> {
-protected:
-    ProgramKind Kind(const std::string& display) const {
-        if (GetParam() == "native") return {"native", OPENGL_TEST_NATIVE_PROGRAM, ""};
-        // One Wine prefix per display: Wine's server keeps the display it
-        // started with.
-        return {"wine", OPENGL_TEST_WINDOWS_PROGRAM,
-                std::string(OPENGL_TEST_BINARY_DIR "/e2e-wine/") + display};
-    }
-    // Wine's first start in a new prefix builds the prefix.
-    double StartSeconds() const { return GetParam() == "native" ? 10 : 90; }
-};
+class EndToEnd : public ProgramKindTest {};
 
 TEST_P(EndToEnd, DrawsTheSquareInA640By480WindowAndExitsZeroOnClose) {
     const std::string display = Env("DISPLAY");
@@ -103,9 +90,10 @@ TEST_P(EndToEnd, DrawsTheSquareInA640By480WindowAndExitsZeroOnClose) {
     ASSERT_TRUE(program.Start());
 
     ::Window window = 0;
-    ASSERT_TRUE(WaitFor(StartSeconds(), [&] { return (window = probe.FindByTitle(kTitle)) != 0; }))
-        << "no window titled OpenGLテスト appeared";
-    EXPECT_EQ(probe.Utf8Property(window, "_NET_WM_NAME"), kTitle);
+    ASSERT_TRUE(WaitFor(StartSeconds(), [&] {
+        return (window = probe.FindByTitle(kProgramTitle)) != 0;
+    })) << "no window titled OpenGLテスト appeared";
+    EXPECT_EQ(probe.Utf8Property(window, "_NET_WM_NAME"), kProgramTitle);
 
     // The picture: wait for the first frame, then look at the pixels the
     // scene's own projection predicts.
@@ -117,7 +105,7 @@ TEST_P(EndToEnd, DrawsTheSquareInA640By480WindowAndExitsZeroOnClose) {
                         [&] {
                             // Found again each time: a platform may replace the X window behind
                             // the program's window while it sets up OpenGL.
-                            window = probe.FindByTitle(kTitle);
+                            window = probe.FindByTitle(kProgramTitle);
                             XWindowAttributes attributes;
                             XGetWindowAttributes(probe.display(), window, &attributes);
                             if (attributes.map_state != IsViewable) return false;
@@ -220,15 +208,7 @@ TEST_P(EndToEnd, ExitsMinusTwoWithoutGlxAndNeverShowsTheWindow) {
     XCloseDisplay(watcher);
 }
 
-std::vector<std::string> Kinds() {
-    std::vector<std::string> kinds = {"native"};
-    if (std::string(OPENGL_TEST_WINDOWS_PROGRAM).size() > 0) kinds.push_back("wine");
-    return kinds;
-}
-
-INSTANTIATE_TEST_SUITE_P(Program, EndToEnd, ::testing::ValuesIn(Kinds()),
-                         [](const ::testing::TestParamInfo<std::string>& kind) {
-                             return kind.param;
-                         });
+INSTANTIATE_TEST_SUITE_P(Program, EndToEnd, ::testing::ValuesIn(ProgramKindNames()),
+                         ProgramKindTestName);
 
 }  // namespace

@@ -16,20 +16,17 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
-#include <vector>
 
-#include "e2e/program_runner.h"
+#include "e2e/program_kind_test.h"
 #include "support/x11_probe.h"
 
 namespace {
-
-const std::string kTitle = "OpenGL\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";
 
 ::Window WaitForWindow(const X11Probe& probe, double seconds) {
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::milliseconds(static_cast<int>(seconds * 1000));
     while (std::chrono::steady_clock::now() < deadline) {
-        const ::Window window = probe.FindByTitle(kTitle);
+        const ::Window window = probe.FindByTitle(kProgramTitle);
         XWindowAttributes attributes;
         if (window != 0 && XGetWindowAttributes(probe.display(), window, &attributes) &&
             attributes.map_state == IsViewable) {
@@ -40,20 +37,11 @@ const std::string kTitle = "OpenGL\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";
     return 0;
 }
 
-class Faults : public ::testing::TestWithParam<std::string> {
+class Faults : public ProgramKindTest {
 protected:
-    // `prefixName` names the Wine prefix; one per display, as Wine's server
-    // keeps the display it started with.
-    ProgramKind Kind(const std::string& prefixName) const {
-        if (GetParam() == "native") return {"native", OPENGL_TEST_NATIVE_PROGRAM, ""};
-        return {"wine", OPENGL_TEST_WINDOWS_PROGRAM,
-                std::string(OPENGL_TEST_BINARY_DIR "/e2e-wine/") + prefixName};
-    }
     ProgramKind KindOnSharedDisplay() const {
         return Kind(std::string(std::getenv("DISPLAY")).substr(1));
     }
-    // Wine's first start in a new prefix builds the prefix.
-    double StartSeconds() const { return GetParam() == "native" ? 10 : 90; }
 };
 
 TEST_P(Faults, WindowDestroyedByAnotherClientEndsTheProgramWithZero) {
@@ -160,15 +148,7 @@ TEST_P(Faults, LostServerEndsTheProgramWithinASecondWithStatusOne) {
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - killed).count());
 }
 
-std::vector<std::string> Kinds() {
-    std::vector<std::string> kinds = {"native"};
-    if (std::string(OPENGL_TEST_WINDOWS_PROGRAM).size() > 0) kinds.push_back("wine");
-    return kinds;
-}
-
-INSTANTIATE_TEST_SUITE_P(Program, Faults, ::testing::ValuesIn(Kinds()),
-                         [](const ::testing::TestParamInfo<std::string>& kind) {
-                             return kind.param;
-                         });
+INSTANTIATE_TEST_SUITE_P(Program, Faults, ::testing::ValuesIn(ProgramKindNames()),
+                         ProgramKindTestName);
 
 }  // namespace
