@@ -6,7 +6,7 @@
 
 #include "support/application_probe.h"
 #include "support/recording_renderer.h"
-#include "support/recording_window.h"
+#include "support/window_with_procedure.h"
 #include "support/x11_probe.h"
 
 namespace {
@@ -24,17 +24,8 @@ LRESULT CALLBACK CountingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 TEST(InputBurst, TenThousandKeyPressesAreAllDispatchedAndFramesResume) {
     X11Probe probe;
     ASSERT_NE(probe.display(), nullptr);
-    WNDCLASSEXA windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = CountingProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "BurstWindow";
-    ASSERT_NE(RegisterClassExA(&windowClass), 0);
-    MainWindow window = {};
-    window.hwnd = CreateWindowExA(0, "BurstWindow", "burst probe", WS_OVERLAPPEDWINDOW, 0, 0, 320,
-                                  240, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    MainWindow window = CreateWindowWithProcedure("BurstWindow", CountingProc, "burst probe");
     ASSERT_NE(window.hwnd, nullptr);
-    window.hdc = GetDC(window.hwnd);
     const ::Window xid = probe.FindByTitle("burst probe");
     ASSERT_NE(xid, 0u);
 

@@ -13,6 +13,7 @@
 
 #include "support/application_probe.h"
 #include "support/recording_renderer.h"
+#include "support/window_with_procedure.h"
 
 namespace {
 
@@ -67,17 +68,8 @@ void PostBurst(HWND hwnd, Burst& burst) {
 }
 
 TEST(InputBurst, InputArrivingFromAnotherThreadHoldsFramesBackUntilTheLastIsDispatched) {
-    WNDCLASSEXA windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = BurstProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "QueuedBurstWindow";
-    ASSERT_NE(RegisterClassExA(&windowClass), 0);
-    MainWindow window = {};
-    window.hwnd = CreateWindowExA(0, "QueuedBurstWindow", "queued burst", WS_OVERLAPPEDWINDOW, 0, 0,
-                                  320, 240, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    MainWindow window = CreateWindowWithProcedure("QueuedBurstWindow", BurstProc, "queued burst");
     ASSERT_NE(window.hwnd, nullptr);
-    window.hdc = GetDC(window.hwnd);
 
     Burst burst;
     RecordingRenderer renderer;
