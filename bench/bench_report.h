@@ -26,25 +26,24 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
+    // The process's counters at one moment.
+    struct Snapshot {
+        Clock::time_point time;
+        long residentKb = 0;
+        long allocations = 0;
+        long requests = 0;
+        long roundTrips = 0;
+        double cpuSeconds = 0;
+        static Snapshot Now();
+    };
     Clock::time_point start;
-    Clock::time_point firstSwap;
+    Snapshot firstSwap;
     // Wall-clock time of the first swap, for the bench command to measure
     // from the process's launch (dynamic loading and, under Wine, Wine's
     // own start of the process included).
     long long firstSwapEpochUs = 0;
-    Clock::time_point timedStart;
-    Clock::time_point end;
-    long rssBeforeKb = 0;
-    long rssAfterKb = 0;
-    long allocationsAtWarmup = 0;
-    long allocationsAtEnd = 0;
-    long roundTripsAtFirstSwap = 0;
-    long requestsAtWarmup = 0;
-    long requestsAtEnd = 0;
-    long roundTripsAtWarmup = 0;
-    long roundTripsAtEnd = 0;
-    double cpuSecondsAtWarmup = 0;
-    double cpuSecondsAtEnd = 0;
+    Snapshot timedStart;
+    Snapshot end;
 };
 
 // Counters of this process, or -1 where they are not counted.
