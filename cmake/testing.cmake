@@ -20,6 +20,11 @@ else()
 endif()
 include(GoogleTest)
 
+# Under an emulator a process costs seconds to start, so one per test case
+# (and one more to list them) would make a run take far longer than the
+# tests do: there each test program runs once, all its cases in one process.
+option(OPENGL_TEST_WHOLE_PROGRAMS "Register each test program as one CTest test" OFF)
+
 # opengl_test_add(NAME LABEL label SOURCES ... LIBRARIES ... [NO_MAIN])
 function(opengl_test_add name)
     cmake_parse_arguments(ARG "NO_MAIN" "LABEL" "SOURCES;LIBRARIES" ${ARGN})
@@ -29,7 +34,12 @@ function(opengl_test_add name)
         target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-    gtest_discover_tests(${name} TEST_PREFIX "${OPENGL_TEST_PREFIX}"
-        PROPERTIES LABELS "${ARG_LABEL}" TIMEOUT 60 ${OPENGL_TEST_DISCOVERY})
+    if(OPENGL_TEST_WHOLE_PROGRAMS)
+        add_test(NAME ${OPENGL_TEST_PREFIX}${name} COMMAND ${name})
+        set_tests_properties(${OPENGL_TEST_PREFIX}${name} PROPERTIES LABELS "${ARG_LABEL}" TIMEOUT 600)
+    else()
+        gtest_discover_tests(${name} TEST_PREFIX "${OPENGL_TEST_PREFIX}"
+            PROPERTIES LABELS "${ARG_LABEL}" TIMEOUT 60 ${OPENGL_TEST_DISCOVERY})
+    endif()
 endfunction()
 

@@ -13,8 +13,14 @@ cd "$root"
 sources=(src/*/*.cpp winx11/src/*.cpp)
 status=0
 # GCC's -Wshadow=local is unknown to clang.
-clang-tidy -p "$build" --quiet --extra-arg=-Wno-unknown-warning-option "${sources[@]}" \
-    2>/dev/null | grep -E "^/.*(warning|error):" && status=1
+# Its exit status is what counts: findings are errors (.clang-tidy), and a
+# crash or a compile database it cannot use fails too.
+if ! output=$(clang-tidy -p "$build" --quiet --extra-arg=-Wno-unknown-warning-option \
+    "${sources[@]}" 2>&1); then
+    printf '%s\n' "$output" | grep -vE '^[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$' >&2
+    echo "lint: clang-tidy failed" >&2
+    status=1
+fi
 cppcheck --quiet --error-exitcode=1 --enable=warning,performance,portability --std=c++17 \
     --inline-suppr -I winx11/include -I src src winx11/src || status=1
 if [ "$status" = 0 ]; then

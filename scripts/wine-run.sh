@@ -1,20 +1,34 @@
 #!/usr/bin/env bash
 # Runs a Windows executable of this project under Wine: the test emulator of
 # the Windows builds and the runner of the program's exe.
-# Usage: wine-run.sh PREFIX EXE [ARGS...]
-#        wine-run.sh --start PREFIX   (a persistent server for a test run)
-#        wine-run.sh --stop PREFIX
-# PREFIX is created on first use. Wine picks its loader by the exe's machine:
-# 64-bit exes need the 64-bit loader, which /usr/bin/wine does not choose
-# while the 32-bit loader is installed.
+#   wine-run.sh PREFIX EXE [ARGS...]
+#   wine-run.sh --start PREFIX   a persistent server for a test run
+#   wine-run.sh --stop PREFIX
+# PREFIX is created on first use, by 64-bit Wine (or 32-bit Wine when
+# WINEARCH=win32), and serves 64-bit and 32-bit exes alike. Wine picks its
+# loader by the exe's machine; 32-bit exes go through scripts/run-i386.sh,
+# which emulates their code where the host executes no 32-bit code.
 set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+usage() {
+    sed -n '4,6p' "$0" | sed 's/^# *//' >&2
+    exit 2
+}
+[ $# -ge 1 ] || usage
 mode=run
 case "$1" in
     --start | --stop) mode=${1#--}; shift ;;
+    -*) usage ;;
 esac
-prefix=$1
-exe=${2:-}
-[ $# -ge 2 ] && shift 2
+[ $# -ge 1 ] || usage
+prefix=$(realpath -m "$1")  # Wine takes only an absolute prefix
+shift
+if [ "$mode" = run ]; then
+    [ $# -ge 1 ] || usage
+    exe=$1
+    shift
+fi
 
 export WINEPREFIX=$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -22,47 +36,106 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 # ANSI code page 932 (Shift_JIS) is what Wine derives from a Japanese locale.
 export LC_ALL=${OPENGL_TEST_WINE_LOCALE:-ja_JP.UTF-8}
 
-loader_for() {
-    case "$(od -An -tx1 -j"$(($(od -An -tu4 -j60 -N4 "$1")+4))" -N2 "$1" | tr -d ' ')" in
-        6486) echo /usr/lib/wine/wine64 ;;
-        *) echo /usr/lib/wine/wine ;;
+wine64=/usr/lib/wine/wine64
+wine32=/usr/lib/wine/wine
+require() {
+    [ -x "$1" ] && return 0
+    echo "wine-run: $1 is missing (package $2; scripts/install-deps.sh installs it)" >&2
+    exit 127
+}
+# The 64-bit server serves 32-bit clients too; the 32-bit one is only for
+# hosts with no 64-bit Wine.
+server=/usr/lib/wine/wineserver64
+[ -x "$server" ] || server=/usr/lib/wine/wineserver32
+export WINESERVER=$server
+
+# loader BITS: sets `loader` to the command that runs a 64-bit ("64") or
+# 32-bit ("32") program.
+loader() {
+    if [ "$1" = 64 ]; then
+        require "$wine64" wine64
+        loader=("$wine64")
+    else
+        require "$wine32" wine32:i386
+        loader=("$here/run-i386.sh" "$wine32")
+    fi
+}
+prefix_bits() { [ "${WINEARCH:-win64}" = win32 ] && echo 32 || echo 64; }
+exe_bits() {
+    local pe
+    pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+    case "$(od -An -tx1 -j"$((pe + 4))" -N2 "$1" | tr -d ' ')" in
+        6486) echo 64 ;;
+        4c01) echo 32 ;;
+        *) echo "wine-run: $1 is not an x86 or x86-64 Windows executable" >&2; exit 2 ;;
     esac
 }
 
-create_prefix() {
-    [ -f "$prefix/system.reg" ] && return 0
-    mkdir -p "$prefix"
-    "$1" wineboot -i </dev/null >/dev/null 2>&1 || true
-    # Wine's desktop process keeps the display it started with; end it so
-    # the first real run starts on the display it is given.
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
+# A 64-bit prefix runs 32-bit exes from its syswow64 folder, which wineboot
+# fills only where it can start 32-bit Wine: through run-i386.sh, which
+# emulates it where the host cannot.
+with_i386() {
+    if bash "$here/run-i386.sh" --how >/dev/null; then
+        "$here/run-i386.sh" "$@"
+    else
+        "$@"
+    fi
 }
+has_32bit_half() { [ "$(prefix_bits)" = 32 ] || [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; }
 
+# boot_prefix [-i|-u]: wineboot to create (-i) or update (-u) the prefix.
+boot_prefix() {
+    mkdir -p "$prefix"
+    loader "$(prefix_bits)"
+    if [ "$(prefix_bits)" = 64 ]; then
+        with_i386 "${loader[@]}" wineboot "$1" </dev/null >/dev/null 2>&1 || true
+    else
+        "${loader[@]}" wineboot "$1" </dev/null >/dev/null 2>&1 || true
+    fi
+    # Wine's desktop process keeps the display it started with; end it so
+    # the first real run starts on the display it is given. The server
+    # writes the registry as it ends.
+    "$server" -k >/dev/null 2>&1 || true
+    "$server" -w >/dev/null 2>&1 || true
+    [ -f "$prefix/system.reg" ] || { echo "wine-run: wineboot did not create the prefix $prefix" >&2; exit 1; }
+}
+create_prefix() { [ -f "$prefix/system.reg" ] || boot_prefix -i; }
+
+require "$server" wine64
 case "$mode" in
     start)
         # One server for the whole run, so each test program starts in a
         # fraction of a second. Wine's services start with the first program
         # and outlive it; started here, they hold no test's output pipe open
         # (a test runner would wait for them to end).
-        loader=/usr/lib/wine/wine64
-        [ -x "$loader" ] || loader=/usr/lib/wine/wine
-        create_prefix "$loader"
+        create_prefix
         # A server left by an earlier run holds the display it started with
         # (and would refuse a second one): end it first.
-        wineserver -k >/dev/null 2>&1 || true
-        wineserver -w >/dev/null 2>&1 || true
-        wineserver -p </dev/null >/dev/null 2>&1
-        "$loader" wineboot </dev/null >/dev/null 2>&1 || true
-        exit 0
+        "$server" -k >/dev/null 2>&1 || true
+        "$server" -w >/dev/null 2>&1 || true
+        # The server stays in the background with the streams it was given:
+        # its messages go to a file, never to a pipe a caller waits on.
+        if ! "$server" -p </dev/null >/dev/null 2>"$prefix/wineserver.log"; then
+            echo "wine-run: $server -p failed: $(cat "$prefix/wineserver.log")" >&2
+            exit 1
+        fi
+        loader "$(prefix_bits)"
+        "${loader[@]}" wineboot </dev/null >/dev/null 2>&1 || true
         ;;
     stop)
-        wineserver -k >/dev/null 2>&1 || true
-        wineserver -w >/dev/null 2>&1 || true
-        exit 0
+        "$server" -k >/dev/null 2>&1 || true
+        "$server" -w >/dev/null 2>&1 || true
+        ;;
+    run)
+        [ -f "$exe" ] || { echo "wine-run: no such exe: $exe" >&2; exit 2; }
+        bits=$(exe_bits "$exe")
+        create_prefix
+        if [ "$bits" = 32 ] && ! has_32bit_half; then
+            # Made where 32-bit Wine could not start: add the 32-bit half.
+            boot_prefix -u
+            has_32bit_half || { echo "wine-run: $prefix has no 32-bit half (syswow64); see scripts/run-i386.sh --how" >&2; exit 1; }
+        fi
+        loader "$bits"
+        exec "${loader[@]}" "$exe" "$@"
         ;;
 esac
-
-loader=$(loader_for "$exe")
-create_prefix "$loader"
-exec "$loader" "$exe" "$@"

@@ -86,7 +86,7 @@ TEST_P(EndToEnd, DrawsTheSquareInA640By480WindowAndExitsZeroOnClose) {
     ASSERT_FALSE(display.empty());
     X11Probe probe;
     ASSERT_NE(probe.display(), nullptr);
-    ProgramRunner program(Kind(display.substr(1)), display);
+    ProgramRunner program(Kind(), display);
     ASSERT_TRUE(program.Start());
 
     ::Window window = 0;
@@ -173,7 +173,7 @@ TEST_P(EndToEnd, DrawsTheSquareInA640By480WindowAndExitsZeroOnClose) {
 }
 
 TEST_P(EndToEnd, ExitsMinusOneWithoutADisplay) {
-    ProgramRunner program(Kind("none"), "");
+    ProgramRunner program(Kind(), "");
     ASSERT_TRUE(program.Start());
     EXPECT_EQ(program.WaitForExit(StartSeconds()), 255);
 }
@@ -188,7 +188,7 @@ TEST_P(EndToEnd, ExitsMinusTwoWithoutGlxAndNeverShowsTheWindow) {
     XSelectInput(watcher, DefaultRootWindow(watcher), SubstructureNotifyMask);
     XSync(watcher, False);
 
-    ProgramRunner program(Kind("noglx"), display);
+    ProgramRunner program(Kind(), display);
     ASSERT_TRUE(program.Start());
     EXPECT_EQ(program.WaitForExit(StartSeconds()), 254);
 

@@ -1,7 +1,10 @@
 #pragma once
 
 // A test of the program from outside, run once per kind of program:
-// "native", and "wine" when the test command gave the Windows exe.
+// "native"; "wine", the x86-64 exe under 64-bit Wine; "wine_i686", the
+// genuine 32-bit exe under 32-bit Wine (its code emulated where the host
+// runs no 32-bit code). The Windows kinds run when the test command gives
+// their exes.
 
 #include <gtest/gtest.h>
 
@@ -15,20 +18,33 @@ inline const std::string kProgramTitle = "OpenGL\xE3\x83\x86\xE3\x82\xB9\xE3\x83
 
 class ProgramKindTest : public ::testing::TestWithParam<std::string> {
 protected:
-    // Under Wine, in the prefix named `prefixName`: one per display, as
-    // Wine's server keeps the display it started with.
-    ProgramKind Kind(const std::string& prefixName) const {
-        if (GetParam() == "native") return {"native", OPENGL_TEST_NATIVE_PROGRAM, ""};
-        return {"wine", OPENGL_TEST_WINDOWS_PROGRAM,
-                std::string(OPENGL_TEST_BINARY_DIR "/e2e-wine/") + prefixName};
+    // Under Wine, in the prefix of the exe's build: the runner restarts
+    // Wine's server there for each run, on the run's display.
+    ProgramKind Kind() const {
+        if (GetParam() == "wine") {
+            return {"wine", OPENGL_TEST_WINDOWS_PROGRAM, OPENGL_TEST_WINDOWS_PREFIX};
+        }
+        if (GetParam() == "wine_i686") {
+            return {"wine_i686", OPENGL_TEST_WINDOWS_I686_PROGRAM, OPENGL_TEST_WINDOWS_I686_PREFIX};
+        }
+        return {"native", OPENGL_TEST_NATIVE_PROGRAM, ""};
     }
-    // Wine's first start in a new prefix builds the prefix.
-    double StartSeconds() const { return GetParam() == "native" ? 10 : 90; }
+    // Wine's first start in a new prefix builds the prefix; emulated 32-bit
+    // code starts in seconds rather than a fraction of one.
+    double StartSeconds() const {
+        if (GetParam() == "native") return 10;
+        return GetParam() == "wine" ? 90 : 180;
+    }
 };
 
-inline std::vector<std::string> ProgramKindNames() {
+// The kinds to run; `withEmulated` includes the 32-bit exe, whose every
+// start costs seconds under emulation.
+inline std::vector<std::string> ProgramKindNames(bool withEmulated = true) {
     std::vector<std::string> kinds = {"native"};
     if (std::string(OPENGL_TEST_WINDOWS_PROGRAM).size() > 0) kinds.push_back("wine");
+    if (withEmulated && std::string(OPENGL_TEST_WINDOWS_I686_PROGRAM).size() > 0) {
+        kinds.push_back("wine_i686");
+    }
     return kinds;
 }
 

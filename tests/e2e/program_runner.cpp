@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -17,6 +16,52 @@ std::string WineRunScript() {
     return OPENGL_TEST_SOURCE_DIR "/scripts/wine-run.sh";
 }
 
+namespace {
+
+// The environment with DISPLAY set to `display`, or without DISPLAY when it
+// is empty.
+std::vector<std::string> EnvironmentFor(const std::string& display) {
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::strncmp(*entry, "DISPLAY=", 8) != 0) environment.emplace_back(*entry);
+    }
+    if (!display.empty()) environment.push_back("DISPLAY=" + display);
+    return environment;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    for (std::string& s : strings) pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// Starts `arguments` in a process group of its own, so that Wine's helpers
+// can be ended with it. 0 and the pid, or the spawn error.
+int Spawn(std::vector<std::string> arguments, std::vector<std::string> environment, pid_t& pid) {
+    std::vector<char*> argv = Pointers(arguments);
+    std::vector<char*> envp = Pointers(environment);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    const int error = posix_spawn(&pid, argv[0], nullptr, &attributes, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
+    return error;
+}
+
+// Runs the Wine runner in `mode` (--start, --stop) for `prefix` on
+// `display`; its exit status, or -1.
+int WineRunner(const char* mode, const std::string& prefix, const std::string& display) {
+    pid_t pid = -1;
+    if (Spawn({WineRunScript(), mode, prefix}, EnvironmentFor(display), pid) != 0) return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
 ProgramRunner::ProgramRunner(const ProgramKind& kind, const std::string& display)
     : kind_(kind), display_(display) {}
 
@@ -26,58 +71,34 @@ ProgramRunner::~ProgramRunner() {
         waitpid(pid_, nullptr, 0);
     }
     if (!kind_.prefix.empty()) {
-        // Wine's server and desktop of this prefix keep the display they
-        // started with; end them so the next run may use another.
-        const std::string stop = WineRunScript() + " --stop '" + kind_.prefix + "'";
-        if (std::system(stop.c_str()) != 0) {
-            // Nothing more to do: the next run on this prefix reports it.
-        }
+        // Wine's server and desktop keep the display they started with; end
+        // them so the next run may use another. A failure here shows in the
+        // next run's start.
+        WineRunner("--stop", kind_.prefix, display_);
     }
 }
 
-bool ProgramRunner::Start() {
+::testing::AssertionResult ProgramRunner::Start() {
     if (!kind_.prefix.empty()) {
         // Wine's server and services up before the program starts: a first
         // start in a prefix builds it, which is no part of the program's
         // own timing.
-        const std::string environment =
-            display_.empty() ? "env -u DISPLAY " : "env DISPLAY='" + display_ + "' ";
-        const std::string start = environment + WineRunScript() + " --start '" + kind_.prefix + "'";
-        if (std::system(start.c_str()) != 0) {
-            return false;
+        const int status = WineRunner("--start", kind_.prefix, display_);
+        if (status != 0) {
+            return ::testing::AssertionFailure()
+                   << WineRunScript() << " --start " << kind_.prefix << " ended with " << status
+                   << " (its message is above)";
         }
     }
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "DISPLAY=", 8) != 0) environment.emplace_back(*entry);
-    }
-    if (!display_.empty()) environment.push_back("DISPLAY=" + display_);
-
-    std::vector<std::string> arguments;
-    if (kind_.prefix.empty()) {
-        arguments = {kind_.path};
-    } else {
-        arguments = {WineRunScript(), kind_.prefix, kind_.path};
-    }
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (std::string& entry : environment) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-
-    // A process group of its own, so that Wine's helpers die with it.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    const int error = posix_spawn(&pid_, argv[0], nullptr, &attributes, argv.data(), envp.data());
-    posix_spawnattr_destroy(&attributes);
+    std::vector<std::string> arguments = {kind_.path};
+    if (!kind_.prefix.empty()) arguments = {WineRunScript(), kind_.prefix, kind_.path};
+    const int error = Spawn(arguments, EnvironmentFor(display_), pid_);
     if (error != 0) {
         pid_ = -1;
-        return false;
+        return ::testing::AssertionFailure()
+               << "cannot start " << arguments[0] << ": " << std::strerror(error);
     }
-    return true;
+    return ::testing::AssertionSuccess();
 }
 
 int ProgramRunner::WaitForExit(double seconds) {

@@ -4,12 +4,13 @@
 // it: every wait is bounded, so a hang shows as a failure, and whatever was
 // started is killed when the runner goes.
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <string>
 
 struct ProgramKind {
-    std::string name;    // "native" or "wine"
+    std::string name;    // "native", "wine" or "wine_i686"
     std::string path;    // the executable
     std::string prefix;  // Wine prefix for this display; empty for native
 };
@@ -21,7 +22,9 @@ public:
     ProgramRunner(const ProgramRunner&) = delete;
     ProgramRunner& operator=(const ProgramRunner&) = delete;
 
-    bool Start();
+    // Fails with what went wrong: Wine's server did not start, or the
+    // program could not be spawned.
+    ::testing::AssertionResult Start();
     // Waits up to `seconds` for the process to end; its exit status, or -1
     // if it did not end in time (or ended by a signal).
     int WaitForExit(double seconds);

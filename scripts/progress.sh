@@ -1,0 +1,31 @@
+# Sourced by the project's commands: what is happening now, with the time
+# since the outermost command started, so a long step never looks hung.
+
+export OPENGL_TEST_STARTED=${OPENGL_TEST_STARTED:-$(date +%s)}
+
+# say MESSAGE...: one line, "[m:ss] MESSAGE".
+say() {
+    local elapsed=$(($(date +%s) - OPENGL_TEST_STARTED))
+    printf '[%d:%02d] %s\n' $((elapsed / 60)) $((elapsed % 60)) "$*"
+}
+
+# progress_filter NAME: reads a long tool's output (apt, a build) and shows
+# its newest line every few seconds, errors and warnings at once, so the
+# user sees it move without reading every line.
+progress_filter() {
+    local name=$1 line last_shown=0 now pending=""
+    while IFS= read -r line; do
+        case "$line" in
+            E:* | W:* | *error* | *Error* | *FAILED*) say "$name: $line"; pending=""; continue ;;
+        esac
+        now=$(date +%s)
+        if [ $((now - last_shown)) -ge 5 ]; then
+            say "$name: ${line:0:150}"
+            last_shown=$now
+            pending=""
+        else
+            pending=$line
+        fi
+    done
+    [ -z "$pending" ] || say "$name: ${pending:0:150}"
+}
