@@ -18,6 +18,7 @@ if [ ! -f "$work/src/glew.c" ]; then
     }
     rm -rf "$work" && mv "$work.tmp"/glew-*/ "$work" && rm -rf "$work.tmp"
 fi
+echo "fetch-glew-mingw: compiling Debian's GLEW sources for $triplet"
 mkdir -p "$prefix/lib" "$prefix/include/GL"
 "$triplet-gcc-posix" -O2 -DGLEW_STATIC -DGLEW_NO_GLU -I"$work/include" \
     -c "$work/src/glew.c" -o "$prefix/glew.o"

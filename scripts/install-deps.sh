@@ -146,6 +146,8 @@ fi
 # architecture than the machine's carries it in its name (wine32:i386).
 installed=$(dpkg-query -W -f='${binary:Package} ${Status}\n' 2>/dev/null |
     sed -n "s/:$(dpkg --print-architecture) / /; s/ install ok installed\$//p")
+apt_quietly() { with_heartbeat install-deps apt_filtered "$@"; }
+apt_filtered() { apt-get "$@" 2>&1 | progress_filter install-deps; }
 missing=()
 for p in "${packages[@]}"; do
     grep -qxF "$p" <<<"$installed" || missing+=("$p")
@@ -153,11 +155,11 @@ done
 lists_age=$(($(date +%s) - $(stat -c %Y /var/lib/apt/lists 2>/dev/null || echo 0)))
 if [ "$need_update" = 1 ] || { [ "${#missing[@]}" -gt 0 ] && [ "$lists_age" -gt 3600 ]; }; then
     say "install-deps: apt-get update"
-    apt-get update -q 2>&1 | progress_filter install-deps
+    apt_quietly update -q
 fi
 if [ "${#missing[@]}" -gt 0 ]; then
     say "install-deps: installing ${#missing[@]} packages: ${missing[*]}"
-    apt-get install -y -q --no-install-recommends "${missing[@]}" 2>&1 | progress_filter install-deps
+    apt_quietly install -y -q --no-install-recommends "${missing[@]}"
 fi
 
 # Wine takes ANSI code page 932 only under a Japanese locale.

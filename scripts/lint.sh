@@ -14,13 +14,18 @@ sources=(src/*/*.cpp winx11/src/*.cpp)
 status=0
 # GCC's -Wshadow=local is unknown to clang.
 # Its exit status is what counts: findings are errors (.clang-tidy), and a
-# crash or a compile database it cannot use fails too.
-if ! output=$(clang-tidy -p "$build" --quiet --extra-arg=-Wno-unknown-warning-option \
-    "${sources[@]}" 2>&1); then
-    printf '%s\n' "$output" | grep -vE '^[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$' >&2
-    echo "lint: clang-tidy failed" >&2
-    status=1
-fi
+# crash or a compile database it cannot use fails too. One file at a time,
+# each named as it goes.
+for source in "${sources[@]}"; do
+    echo "lint: clang-tidy $source"
+    if ! output=$(clang-tidy -p "$build" --quiet --extra-arg=-Wno-unknown-warning-option \
+        "$source" 2>&1); then
+        printf '%s\n' "$output" | grep -vE '^[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$' >&2
+        echo "lint: clang-tidy failed on $source" >&2
+        status=1
+    fi
+done
+echo "lint: cppcheck"
 cppcheck --quiet --error-exitcode=1 --enable=warning,performance,portability --std=c++17 \
     --inline-suppr -I winx11/include -I src src winx11/src || status=1
 if [ "$status" = 0 ]; then

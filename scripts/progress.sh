@@ -29,3 +29,19 @@ progress_filter() {
     done
     [ -z "$pending" ] || say "$name: ${pending:0:150}"
 }
+
+# with_heartbeat NAME COMMAND...: runs COMMAND, saying every 15 s that NAME
+# is still running: a long test or compile prints nothing until it ends.
+with_heartbeat() {
+    local name=$1 beat status=0
+    shift
+    (
+        trap 'exit 0' TERM
+        while sleep 15; do say "$name: still running"; done
+    ) &
+    beat=$!
+    "$@" || status=$?
+    kill "$beat" 2>/dev/null || true
+    wait "$beat" 2>/dev/null || true
+    return "$status"
+}

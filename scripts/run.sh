@@ -42,17 +42,22 @@ build() {
     say "run: building $name in ${dir#"$root"/}"
     cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
     # shellcheck disable=SC2086 # targets are words
-    cmake --build "$dir" -j"$(nproc)" --target $targets 2>&1 | progress_filter "build $name"
+    with_heartbeat "build $name" build_quietly "$dir" $targets
+}
+build_quietly() {
+    local dir=$1
+    shift
+    cmake --build "$dir" -j"$(nproc)" --target "$@" 2>&1 | progress_filter "build ${dir##*/}"
 }
 build native "$build/native" "opengl_test close_window"
 program=("$build/native/src/opengl_test")
 prefix=
 if [ "$kind" != native ]; then
     dir=$build/win-$kind
-    bash "$root/scripts/fetch-glew-mingw.sh" "$kind-w64-mingw32" "$dir/deps/$kind-w64-mingw32"
+    with_heartbeat "run: GLEW for MinGW" bash "$root/scripts/fetch-glew-mingw.sh" "$kind-w64-mingw32" "$dir/deps/$kind-w64-mingw32"
     build "windows $kind" "$dir" opengl_test -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$kind.cmake"
     if [ "$kind" = i686 ]; then
-        bash "$root/scripts/run-i386.sh" --prepare
+        with_heartbeat "run: fetching the emulator" bash "$root/scripts/run-i386.sh" --prepare
         how=$(bash "$root/scripts/run-i386.sh" --how) || { say "run: the 32-bit exe cannot run here: ${how#none: }"; exit 1; }
         say "run: 32-bit Wine runs $how"
     fi
@@ -83,7 +88,7 @@ cleanup() {
 trap cleanup EXIT
 start_xvfb DISPLAY
 export DISPLAY
-[ -z "$prefix" ] || "$root/scripts/wine-run.sh" --start "$prefix"
+[ -z "$prefix" ] || with_heartbeat "run: starting Wine" "$root/scripts/wine-run.sh" --start "$prefix"
 say "run: starting the program on a private Xvfb ($DISPLAY)"
 # A process group of its own, so that Wine's helpers end with it.
 set -m

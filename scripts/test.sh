@@ -39,12 +39,13 @@ build_tree() {
     shift 2
     say "test: building $name in ${dir#"$root"/}"
     cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DOPENGL_TEST_WERROR=ON "$@" >/dev/null
-    cmake --build "$dir" -j"$jobs" 2>&1 | progress_filter "build $name"
+    with_heartbeat "build $name" build_quietly "$dir"
 }
+build_quietly() { cmake --build "$1" -j"$jobs" 2>&1 | progress_filter "build ${1#"$build"/}"; }
 build_windows() {
     local arch=$1
     shift
-    bash "$root/scripts/fetch-glew-mingw.sh" "$arch-w64-mingw32" "$build/win-$arch/deps/$arch-w64-mingw32"
+    with_heartbeat "test: GLEW for MinGW" bash "$root/scripts/fetch-glew-mingw.sh" "$arch-w64-mingw32" "$build/win-$arch/deps/$arch-w64-mingw32"
     build_tree "windows $arch" "$build/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" "$@"
 }
 build_windows x86_64
@@ -54,9 +55,9 @@ build_windows i686 -DOPENGL_TEST_WHOLE_PROGRAMS=ON
 
 # How the 32-bit exe runs here: natively, with its code emulated, or not.
 i686_how=$(bash "$root/scripts/run-i386.sh" --how) || true
-if [ "$i686_how" = emulated ] || [ "${i686_how#none: no emulator}" != "$i686_how" ]; then
+if [ "${i686_how#none: no emulator}" != "$i686_how" ]; then
     say "test: fetching the i386 emulator for 32-bit Wine"
-    bash "$root/scripts/run-i386.sh" --prepare
+    with_heartbeat "test: fetching the emulator" bash "$root/scripts/run-i386.sh" --prepare
     i686_how=$(bash "$root/scripts/run-i386.sh" --how) || true
 fi
 say "test: the 32-bit Windows exe runs here: $i686_how"
@@ -84,7 +85,7 @@ run_stage() {
     shift
     say "test: === $name ==="
     started=$(date +%s)
-    if "$@"; then result=passed; else result=FAILED; status=1; fi
+    if with_heartbeat "$name" "$@"; then result=passed; else result=FAILED; status=1; fi
     summary+=("$(printf '%-62s %-7s %4d s' "$name" "$result" $(($(date +%s) - started)))")
 }
 # ctest_in DIR ARGS...: ctest in a build folder, with its own count line.
@@ -107,7 +108,7 @@ UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 \
 
 wine_prefixes+=("$build/win-x86_64/wineprefix")
 say "test: starting Wine for the x86-64 build"
-"$root/scripts/wine-run.sh" --start "$build/win-x86_64/wineprefix"
+with_heartbeat "test: starting Wine" "$root/scripts/wine-run.sh" --start "$build/win-x86_64/wineprefix"
 run_stage "windows x86-64 under 64-bit Wine" ctest_in "$build/win-x86_64"
 "$root/scripts/wine-run.sh" --stop "$build/win-x86_64/wineprefix"
 
@@ -119,7 +120,7 @@ gtest_cases() {
 if [ -n "$i686_exe" ]; then
     wine_prefixes+=("$build/win-i686/wineprefix")
     say "test: starting Wine for the i686 build"
-    "$root/scripts/wine-run.sh" --start "$build/win-i686/wineprefix"
+    with_heartbeat "test: starting Wine" "$root/scripts/wine-run.sh" --start "$build/win-i686/wineprefix"
     run_stage "windows i686 under 32-bit Wine ($i686_how)" ctest_in "$build/win-i686"
     say "test: windows i686: $(gtest_cases "$build/win-i686") test cases passed in its test programs"
 else
