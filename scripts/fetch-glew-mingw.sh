@@ -4,6 +4,10 @@
 # suffix CMake's FindGLEW looks for as a static Windows GLEW. MinGW's linker
 # takes the ar archive whatever its suffix. Usage: fetch-glew-mingw.sh TRIPLET PREFIX
 set -euo pipefail
+if [ $# -ne 2 ]; then
+    echo "usage: fetch-glew-mingw.sh TRIPLET PREFIX" >&2
+    exit 2
+fi
 triplet=$1
 prefix=$2
 if [ -f "$prefix/lib/glew32s.lib" ]; then
