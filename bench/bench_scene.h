@@ -5,7 +5,6 @@
 // flush).
 
 #include "app/scene.h"
-#include "math/matrix.h"
 
 struct BenchScene {
     Matrix world;
@@ -14,14 +13,7 @@ struct BenchScene {
 };
 
 inline BenchScene MakeBenchScene() {
-    BenchScene scene;
-    scene.world = Matrix::Identity();
-    scene.world.m[3][0] = scene::kWorldX;
-    scene.world.m[3][1] = scene::kWorldY;
-    scene.view = Matrix::LookAtLH(scene::kEye, scene::kAt, scene::kUp);
-    scene.projection = Matrix::PerspectiveFovLH(scene::kFieldOfView, scene::kWidth, scene::kHeight,
-                                                scene::kNear, scene::kFar);
-    return scene;
+    return {scene::World(), scene::View(), scene::Projection()};
 }
 
 inline void DrawBenchScene(const BenchScene& scene) {
@@ -31,12 +23,10 @@ inline void DrawBenchScene(const BenchScene& scene) {
     glMultMatrixf(&scene.projection.m[0][0]);
     glMultMatrixf(&scene.view.m[0][0]);
     glMultMatrixf(&scene.world.m[0][0]);
-    const float h = scene::kHalfSide;
-    const float corners[4][2] = {{-h, -h}, {-h, h}, {h, -h}, {h, h}};
     glBegin(GL_TRIANGLE_STRIP);
-    for (const auto& corner : corners) {
+    for (const Vertex& vertex : scene::kVertices) {
         glColor4ub(224, 224, 96, 255);
-        glVertex3f(corner[0], corner[1], 0.0f);
+        glVertex3f(vertex.x, vertex.y, vertex.z);
     }
     glEnd();
     glFlush();

@@ -1,7 +1,7 @@
 // The program's own path — MainWindow, OpenGLRenderer, Application::Run —
 // for a fixed number of frames. A decorator forwards every renderer call
 // unchanged and, after the last frame, posts WM_CLOSE as a close box would,
-// so the specified classes stay exactly as they are.
+// so the program's classes stay exactly as they are.
 // Usage: program_bench [FRAMES]
 
 #include <windows.h>

@@ -11,7 +11,7 @@
 # Installs only what the chosen run needs.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${OPENGL_TEST_BUILD_DIR:-$root/build}
+build=$root/build
 # shellcheck source=progress.sh
 source "$root/scripts/progress.sh"
 kind=native
@@ -35,36 +35,31 @@ esac
 say "run: installing what is missing"
 bash "$root/scripts/install-deps.sh" "$deps"
 
-# build NAME DIR TARGETS CMAKE-ARGS...
+# build PRESET: the program's part of a build (CMakePresets.json), without
+# the tests, so that running needs no test framework.
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 build() {
-    local name=$1 dir=$2 targets=$3
-    shift 3
-    say "run: building $name in ${dir#"$root"/}"
-    cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-    # shellcheck disable=SC2086 # targets are words
-    with_heartbeat "build $name" build_quietly "$dir" $targets
+    say "run: building $1"
+    with_heartbeat "build $1" build_quietly "$1"
 }
 build_quietly() {
-    local dir=$1
-    shift
-    cmake --build "$dir" -j"$(nproc)" --target "$@" 2>&1 | progress_filter "build ${dir##*/}"
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" 2>&1 | progress_filter "build $1"
 }
-build native "$build/native" "opengl_test close_window"
+build native-program
 program=("$build/native/src/opengl_test")
 prefix=
 if [ "$kind" != native ]; then
-    dir=$build/win-$kind
-    with_heartbeat "run: GLEW for MinGW" bash "$root/scripts/fetch-glew-mingw.sh" "$kind-w64-mingw32" "$dir/deps/$kind-w64-mingw32"
-    build "windows $kind" "$dir" opengl_test -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$kind.cmake"
+    build "win-$kind-program"
     if [ "$kind" = i686 ]; then
         with_heartbeat "run: fetching the emulator" bash "$root/scripts/run-i386.sh" --prepare
         how=$(bash "$root/scripts/run-i386.sh" --how) || { say "run: the 32-bit exe cannot run here: ${how#none: }"; exit 1; }
         say "run: 32-bit Wine runs $how"
     fi
     # The prefix the build's tests use too: one per build, reused.
-    prefix=$dir/wineprefix
+    prefix=$build/win-$kind/wineprefix
     [ -f "$prefix/system.reg" ] || say "run: creating the Wine prefix (once, about 30 s)"
-    program=("$root/scripts/wine-run.sh" "$prefix" "$dir/src/opengl_test.exe")
+    program=("$root/scripts/wine-run.sh" "$prefix" "$build/win-$kind/src/opengl_test.exe")
 fi
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
@@ -95,14 +90,13 @@ set -m
 "${program[@]}" &
 pid=$!
 set +m
-title=$(printf 'OpenGL\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88')
-window=$("$build/native/tools/close_window" "$title" --wait 120 --no-close)
+window=$("$build/native/tools/close_window" --wait 120 --no-close)
 say "run: the window is up; letting it draw for 3 s"
 sleep 3
 mkdir -p "$(dirname "$shot")"
 import -window "$window" "$shot"
 say "run: screenshot of the window: $shot"
-"$build/native/tools/close_window" "$title" >/dev/null
+"$build/native/tools/close_window" >/dev/null
 status=0
 wait "$pid" || status=$?
 pid=

@@ -4,7 +4,7 @@
 # display. Idempotent; run as root on Debian 12 (x86-64).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${OPENGL_TEST_BUILD_DIR:-$root/build}
+build=$root/build
 jobs=$(nproc)
 # shellcheck source=progress.sh
 source "$root/scripts/progress.sh"
@@ -33,25 +33,24 @@ export OPENGL_TEST_NOGLX_DISPLAY=$noglx_display
 say "test: displays $DISPLAY (GLX) and $OPENGL_TEST_NOGLX_DISPLAY (no GLX)"
 
 # --- build -------------------------------------------------------------------
-# build_tree NAME DIR CMAKE-ARGS...: configures and builds one build.
-build_tree() {
-    local name=$1 dir=$2
-    shift 2
-    say "test: building $name in ${dir#"$root"/}"
-    cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DOPENGL_TEST_WERROR=ON "$@" >/dev/null
-    with_heartbeat "build $name" build_quietly "$dir"
+# Every build is a CMake preset (CMakePresets.json): configured, built and
+# tested here exactly as `cmake --workflow --preset NAME` does by hand.
+export CMAKE_BUILD_PARALLEL_LEVEL=$jobs CTEST_PARALLEL_LEVEL=$jobs
+build_preset() {
+    say "test: building $1 in build/$1"
+    with_heartbeat "build $1" build_quietly "$1"
 }
-build_quietly() { cmake --build "$1" -j"$jobs" 2>&1 | progress_filter "build ${1#"$build"/}"; }
-build_windows() {
-    local arch=$1
-    shift
-    with_heartbeat "test: GLEW for MinGW" bash "$root/scripts/fetch-glew-mingw.sh" "$arch-w64-mingw32" "$build/win-$arch/deps/$arch-w64-mingw32"
-    build_tree "windows $arch" "$build/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" "$@"
+build_quietly() {
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" 2>&1 | progress_filter "build $1"
 }
-build_windows x86_64
+# The Windows builds first: the native build's end-to-end tests run their
+# exes. Each compiles Debian's GLEW with its own MinGW compiler on its first
+# configure.
+build_preset win-x86_64
 # The genuine 32-bit program. Its tests may run emulated, where starting a
 # process costs seconds: each test program runs once, as a whole.
-build_windows i686 -DOPENGL_TEST_WHOLE_PROGRAMS=ON
+build_preset win-i686
 
 # How the 32-bit exe runs here: natively, with its code emulated, or not.
 i686_how=$(bash "$root/scripts/run-i386.sh" --how) || true
@@ -61,20 +60,16 @@ if [ "${i686_how#none: no emulator}" != "$i686_how" ]; then
     i686_how=$(bash "$root/scripts/run-i386.sh" --how) || true
 fi
 say "test: the 32-bit Windows exe runs here: $i686_how"
-i686_exe=
-[ "${i686_how#none}" = "$i686_how" ] && i686_exe=$build/win-i686/src/opengl_test.exe
+# The native end-to-end tests leave the 32-bit exe out when it cannot run.
+export OPENGL_TEST_I686_HOW=$i686_how
 
 # The matrix library as 32-bit x86 code with the i686 build's arithmetic
 # flags, run through qemu: the bit-exact tests on 32-bit code even where
 # nothing else of 32 bits runs.
-build_tree "i686 arithmetic" "$build/linux-i686" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/linux-i686.cmake" \
-    -DOPENGL_TEST_MATH_ONLY=ON
+build_preset linux-i686
 # The native build again with AddressSanitizer and UndefinedBehaviorSanitizer.
-build_tree "native, sanitizers" "$build/sanitize" -DCMAKE_BUILD_TYPE=Debug \
-    -DOPENGL_TEST_SANITIZE=address,undefined
-build_tree native "$build/native" \
-    -DOPENGL_TEST_WINDOWS_EXE="$build/win-x86_64/src/opengl_test.exe" \
-    -DOPENGL_TEST_WINDOWS_I686_EXE="$i686_exe"
+build_preset sanitize
+build_preset native
 
 # --- test --------------------------------------------------------------------
 status=0
@@ -88,28 +83,18 @@ run_stage() {
     if with_heartbeat "$name" "$@"; then result=passed; else result=FAILED; status=1; fi
     summary+=("$(printf '%-62s %-7s %4d s' "$name" "$result" $(($(date +%s) - started)))")
 }
-# ctest_in DIR ARGS...: ctest in a build folder, with its own count line.
-ctest_in() {
-    local dir=$1
-    shift
-    (cd "$dir" && ctest --output-on-failure -j"$jobs" "$@")
-}
-
 run_stage lint bash "$root/scripts/lint.sh"
-run_stage native ctest_in "$build/native"
-run_stage "i686 arithmetic (32-bit Linux code under qemu)" ctest_in "$build/linux-i686"
+run_stage native ctest --preset native
+run_stage "i686 arithmetic (32-bit Linux code under qemu)" ctest --preset linux-i686
 # Every native test, the program included, under the sanitizers; the Wine
 # cases run a Windows exe, which the sanitizers do not see, and valgrind
-# does not run sanitized programs. Any report fails the test
-# (halt_on_error; leaks make the exit status non-zero).
-UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 \
-    run_stage "native under AddressSanitizer and UndefinedBehaviorSanitizer" \
-    ctest_in "$build/sanitize" -E "/wine|Memcheck"
+# does not run sanitized programs.
+run_stage "native under AddressSanitizer and UndefinedBehaviorSanitizer" ctest --preset sanitize
 
 wine_prefixes+=("$build/win-x86_64/wineprefix")
 say "test: starting Wine for the x86-64 build"
 with_heartbeat "test: starting Wine" "$root/scripts/wine-run.sh" --start "$build/win-x86_64/wineprefix"
-run_stage "windows x86-64 under 64-bit Wine" ctest_in "$build/win-x86_64"
+run_stage "windows x86-64 under 64-bit Wine" ctest --preset win-x86_64
 "$root/scripts/wine-run.sh" --stop "$build/win-x86_64/wineprefix"
 
 # gtest_cases DIR: how many test cases the last whole-program run passed.
@@ -117,11 +102,11 @@ gtest_cases() {
     awk '/^\[  PASSED  \] [0-9]+ test/ { n += $4 } END { print n + 0 }' \
         "$1/Testing/Temporary/LastTest.log" 2>/dev/null
 }
-if [ -n "$i686_exe" ]; then
+if [ "${i686_how#none}" = "$i686_how" ]; then
     wine_prefixes+=("$build/win-i686/wineprefix")
     say "test: starting Wine for the i686 build"
     with_heartbeat "test: starting Wine" "$root/scripts/wine-run.sh" --start "$build/win-i686/wineprefix"
-    run_stage "windows i686 under 32-bit Wine ($i686_how)" ctest_in "$build/win-i686"
+    run_stage "windows i686 under 32-bit Wine ($i686_how)" ctest --preset win-i686
     say "test: windows i686: $(gtest_cases "$build/win-i686") test cases passed in its test programs"
 else
     say "test: windows i686: built, but its test programs and its end-to-end cases did not run: ${i686_how#none: }"

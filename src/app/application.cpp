@@ -2,22 +2,16 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "app/scene.h"
 
 bool Application::Initialize() {
-    // The order of a triangle strip: two triangles forming the square.
-    vertices[0] = {-scene::kHalfSide, -scene::kHalfSide, 0.0f, scene::kSquareColor};
-    vertices[1] = {-scene::kHalfSide, scene::kHalfSide, 0.0f, scene::kSquareColor};
-    vertices[2] = {scene::kHalfSide, -scene::kHalfSide, 0.0f, scene::kSquareColor};
-    vertices[3] = {scene::kHalfSide, scene::kHalfSide, 0.0f, scene::kSquareColor};
-
-    world = Matrix::Identity();
-    world.m[3][0] = scene::kWorldX;
-    world.m[3][1] = scene::kWorldY;
-
-    camera.view = Matrix::LookAtLH(scene::kEye, scene::kAt, scene::kUp);
-    camera.projection = Matrix::PerspectiveFovLH(scene::kFieldOfView, scene::kWidth, scene::kHeight,
-                                                 scene::kNear, scene::kFar);
+    std::copy(std::begin(scene::kVertices), std::end(scene::kVertices), vertices);
+    world = scene::World();
+    camera.view = scene::View();
+    camera.projection = scene::Projection();
     return true;
 }
 

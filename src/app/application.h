@@ -7,9 +7,7 @@
 // with frames drawn through the abstract Renderer.
 class Application {
 public:
-    // Neither pointer is owned. The vertices and the world matrix are set by
-    // Initialize, not here: Run calls it before anything reads them.
-    // cppcheck-suppress uninitMemberVar
+    // Neither pointer is owned. The scene is built by Initialize.
     Application(MainWindow* window, Renderer* renderer) : window(window), renderer(renderer) {}
 
     // Builds the scene; true on success.
@@ -23,7 +21,7 @@ public:
 protected:
     MainWindow* window;
     Renderer* renderer;
-    Vertex vertices[4];  // set by Initialize
-    Matrix world;        // set by Initialize
+    Vertex vertices[4] = {};
+    Matrix world = {};
     Camera camera;
 };

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "math/matrix.h"
+#include "render/renderer.h"
 
-// The scene is constants in the code; nothing comes from outside.
+// The scene is constants in the code; nothing comes from outside. The
+// application builds its scene from these in Initialize; tests and
+// benchmarks that need the same numbers take them from here too.
 namespace scene {
 
 constexpr unsigned kSquareColor = 0xFFE0E060;  // alpha 255, red 224, green 224, blue 96
@@ -25,5 +28,26 @@ constexpr float kWidth = 640.0f;
 constexpr float kHeight = 480.0f;
 constexpr float kNear = 1.0f;
 constexpr float kFar = 500.0f;
+
+// The square, in the order of a triangle strip: two triangles.
+constexpr Vertex kVertices[4] = {{-kHalfSide, -kHalfSide, 0.0f, kSquareColor},
+                                 {-kHalfSide, kHalfSide, 0.0f, kSquareColor},
+                                 {kHalfSide, -kHalfSide, 0.0f, kSquareColor},
+                                 {kHalfSide, kHalfSide, 0.0f, kSquareColor}};
+
+inline Matrix World() {
+    Matrix world = Matrix::Identity();
+    world.m[3][0] = kWorldX;
+    world.m[3][1] = kWorldY;
+    return world;
+}
+
+inline Matrix View() {
+    return Matrix::LookAtLH(kEye, kAt, kUp);
+}
+
+inline Matrix Projection() {
+    return Matrix::PerspectiveFovLH(kFieldOfView, kWidth, kHeight, kNear, kFar);
+}
 
 }  // namespace scene

@@ -3,7 +3,7 @@
 // "OpenGL" + 83 65 83 58 83 67. Each Shift_JIS pair is split into two
 // literals so that a trail byte that is also a hex digit ('e') cannot be
 // read as part of the escape.
-const char kMainWindowTitle[13] =
+const char kMainWindowName[13] =
     "OpenGL\x83"
     "e\x83X\x83g";
 
@@ -19,7 +19,7 @@ bool CreateMainWindow(MainWindow& window, HINSTANCE instance) {
     windowClass.hCursor = nullptr;
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
     windowClass.lpszMenuName = nullptr;
-    windowClass.lpszClassName = kMainWindowTitle;
+    windowClass.lpszClassName = kMainWindowName;
     windowClass.hIconSm = nullptr;
     if (RegisterClassExA(&windowClass) == 0) {
         return false;
@@ -33,8 +33,8 @@ bool CreateMainWindow(MainWindow& window, HINSTANCE instance) {
 
     // Created hidden; the application shows it when it starts running.
     window.hwnd =
-        CreateWindowExA(0, kMainWindowTitle, kMainWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                        0, width, height, nullptr, nullptr, instance, nullptr);
+        CreateWindowExA(0, kMainWindowName, kMainWindowName, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                        width, height, nullptr, nullptr, instance, nullptr);
     if (window.hwnd == nullptr) {
         return false;  // the class stays registered
     }

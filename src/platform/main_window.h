@@ -10,10 +10,11 @@ struct MainWindow {
     HDC hdc;
 };
 
-// The window class name and the title: "OpenGL" and three characters in
-// Shift_JIS (code page 932), passed unchanged to the ANSI functions. Written
-// as byte escapes so that the source file's encoding never matters.
-extern const char kMainWindowTitle[13];
+// "OpenGL" and three characters in Shift_JIS (code page 932), passed
+// unchanged to the ANSI functions: the window's title and, the same text,
+// its class name. Written as byte escapes so that the source file's
+// encoding never matters.
+extern const char kMainWindowName[13];
 
 // Registers the class, creates the hidden main window with a 640 x 480
 // client area and takes its device context. False when the class cannot be

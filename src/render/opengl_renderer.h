@@ -8,11 +8,8 @@
 // OpenGL 1.1 pipeline.
 class OpenGLRenderer : public Renderer {
 public:
-    // The device context is not owned: the application releases it. The
-    // rendering context is left unset on purpose: Initialize creates it, and
-    // the calling order guarantees nothing reads it before.
-    // NOLINTNEXTLINE(clang-analyzer-optin.cplusplus.UninitializedObject)
-    explicit OpenGLRenderer(HDC hdc) : hdc(hdc) {}  // cppcheck-suppress uninitMemberVar
+    // The device context is not owned: the application releases it.
+    explicit OpenGLRenderer(HDC hdc) : hdc(hdc) {}
 
     bool Initialize() override;
     void Finalize() override;
@@ -25,5 +22,5 @@ public:
 
 private:
     HDC hdc;
-    HGLRC hglrc;  // created by Initialize, deleted by Finalize
+    HGLRC hglrc = nullptr;  // created by Initialize, deleted by Finalize
 };

@@ -13,18 +13,12 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-class ApplicationTest : public ::testing::Test {
+class ApplicationTest : public RecordingWindowTest {
 protected:
+    ApplicationTest() : RecordingWindowTest(true) {}
     void SetUp() override {
-        DrainMessages();
-        RecordingWindow::Reset();
-        window.hwnd = RecordingWindow::Create();
-        ASSERT_NE(window.hwnd, nullptr);
-        window.hdc = GetDC(window.hwnd);
-    }
-    void TearDown() override {
-        DestroyWindow(window.hwnd);
-        DrainMessages();
+        RecordingWindowTest::SetUp();
+        window = {hwnd, hdc};
     }
     // The frames a run drew, without Finalize.
     static Calls Frames(const Calls& calls) {

@@ -7,7 +7,7 @@
 #include "support/application_probe.h"
 #include "support/recording_renderer.h"
 #include "support/window_with_procedure.h"
-#include "support/x11_probe.h"
+#include "x11_client.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ LRESULT CALLBACK CountingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 TEST(InputBurst, TenThousandKeyPressesAreAllDispatchedAndFramesResume) {
-    X11Probe probe;
+    const X11Client probe;
     ASSERT_NE(probe.display(), nullptr);
     MainWindow window = CreateWindowWithProcedure("BurstWindow", CountingProc, "burst probe");
     ASSERT_NE(window.hwnd, nullptr);
@@ -30,17 +30,8 @@ TEST(InputBurst, TenThousandKeyPressesAreAllDispatchedAndFramesResume) {
     ASSERT_NE(xid, 0u);
 
     constexpr int kEvents = 10000;
-    XEvent event = {};
-    event.xkey.type = KeyPress;
-    event.xkey.window = xid;
-    event.xkey.root = DefaultRootWindow(probe.display());
-    event.xkey.keycode = XKeysymToKeycode(probe.display(), 'a');
-    event.xkey.same_screen = True;
-    for (int i = 0; i < kEvents; ++i) {
-        event.xkey.time = static_cast<Time>(i + 1);
-        XSendEvent(probe.display(), xid, False, KeyPressMask, &event);
-    }
-    XSync(probe.display(), False);
+    const unsigned keycode = XKeysymToKeycode(probe.display(), 'a');
+    for (int i = 0; i < kEvents; ++i) probe.SendKeyPress(xid, keycode, static_cast<Time>(i + 1));
 
     RecordingRenderer renderer;
     std::vector<int> dispatchedAtFrame;

@@ -18,23 +18,15 @@
 #include <thread>
 
 #include "e2e/program_kind_test.h"
-#include "support/x11_probe.h"
+#include "x11_client.h"
 
 namespace {
 
-::Window WaitForWindow(const X11Probe& probe, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::milliseconds(static_cast<int>(seconds * 1000));
-    while (std::chrono::steady_clock::now() < deadline) {
-        const ::Window window = probe.FindByTitle(kProgramTitle);
-        XWindowAttributes attributes;
-        if (window != 0 && XGetWindowAttributes(probe.display(), window, &attributes) &&
-            attributes.map_state == IsViewable) {
-            return window;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return 0;
+// The program's window once it is mapped and viewable; 0 if it never is.
+::Window WaitForWindow(const X11Client& client, double seconds) {
+    ::Window window = 0;
+    WaitUntil(seconds, [&] { return (window = client.FindByTitle(kProgramTitleUtf8, true)) != 0; });
+    return window;
 }
 
 class Faults : public ProgramKindTest {};
@@ -48,7 +40,7 @@ TEST_P(Faults, WindowDestroyedByAnotherClientEndsTheProgramWithZero) {
         GTEST_SKIP() << "under Wine another client's XDestroyWindow ends the process with "
                         "SIGSEGV inside Mesa's llvmpipe";
     }
-    X11Probe probe;
+    const X11Client probe;
     ASSERT_NE(probe.display(), nullptr);
     ProgramRunner program(Kind(), std::getenv("DISPLAY"));
     ASSERT_TRUE(program.Start());
@@ -63,7 +55,7 @@ TEST_P(Faults, WindowDestroyedByAnotherClientEndsTheProgramWithZero) {
 }
 
 TEST_P(Faults, RepeatedResizesKeepTheProgramRunning) {
-    X11Probe probe;
+    const X11Client probe;
     ASSERT_NE(probe.display(), nullptr);
     ProgramRunner program(Kind(), std::getenv("DISPLAY"));
     ASSERT_TRUE(program.Start());
@@ -127,10 +119,7 @@ TEST_P(Faults, LostServerEndsTheProgramWithinASecondWithStatusOne) {
     ProgramRunner program(Kind(), server.display);
     ASSERT_TRUE(program.Start());
     {
-        const std::string shared = std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "";
-        setenv("DISPLAY", server.display.c_str(), 1);
-        X11Probe probe;
-        setenv("DISPLAY", shared.c_str(), 1);
+        const X11Client probe(server.display.c_str());
         ASSERT_NE(probe.display(), nullptr);
         ASSERT_NE(WaitForWindow(probe, StartSeconds()), 0u);
     }

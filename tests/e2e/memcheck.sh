@@ -8,7 +8,6 @@ program=$1 counter=$2 close_window=$3 suppressions=$4
 work=$(mktemp -d)
 pid=
 trap 'if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
-title=$(printf 'OpenGL\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88')
 
 OPENGL_TEST_FRAME_FILE=$work/frames LD_PRELOAD=$counter \
     valgrind --tool=memcheck --leak-check=full --errors-for-leak-kinds=definite \
@@ -24,7 +23,7 @@ for _ in $(seq 1200); do  # two minutes at most
     sleep 0.1
 done
 echo "memcheck: $frames frames drawn under valgrind"
-"$close_window" "$title" --wait 10 >/dev/null || true
+"$close_window" --wait 10 >/dev/null || true
 status=0
 wait "$pid" || status=$?
 grep -E "ERROR SUMMARY|definitely lost|Invalid|uninitialised" "$work/memcheck.log" || true

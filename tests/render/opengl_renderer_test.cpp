@@ -10,27 +10,15 @@
 
 namespace {
 
-class OpenGLRendererTest : public ::testing::Test {
+class OpenGLRendererTest : public RecordingWindowTest {
 protected:
-    void SetUp() override {
-        RecordingWindow::Reset();
-        hwnd = RecordingWindow::Create();
-        ASSERT_NE(hwnd, nullptr);
-        hdc = GetDC(hwnd);
-    }
-    void TearDown() override {
-        wglMakeCurrent(nullptr, nullptr);
-        DestroyWindow(hwnd);
-        DrainMessages();
-    }
+    OpenGLRendererTest() : RecordingWindowTest(true) {}
     static void Pixel(int x, int y, unsigned char rgb[3]) {
         unsigned char rgba[4] = {};
         glReadBuffer(GL_BACK);
         glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
         std::copy(rgba, rgba + 3, rgb);
     }
-    HWND hwnd = nullptr;
-    HDC hdc = nullptr;
 };
 
 TEST_F(OpenGLRendererTest, InitializeLeavesAContextCurrentAndEndFrameReleasesIt) {

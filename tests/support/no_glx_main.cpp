@@ -1,10 +1,10 @@
-// main() for tests that must run on a display without GLX: the test command
-// starts one and names it in OPENGL_TEST_NOGLX_DISPLAY. Each test asserts
-// NoGlxDisplayIsSet() first, so that listing the tests needs no display.
+// main() for tests that must run on a display without GLX.
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+
+#include "support/no_glx_display.h"
 
 bool NoGlxDisplayIsSet() {
     const char* display = std::getenv("OPENGL_TEST_NOGLX_DISPLAY");

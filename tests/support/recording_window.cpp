@@ -69,6 +69,23 @@ LRESULT CALLBACK RecordingWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, L
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+void RecordingWindowTest::SetUp() {
+    DrainMessages();
+    RecordingWindow::Reset();
+    if (!withWindow_) return;
+    hwnd = RecordingWindow::Create();
+    ASSERT_NE(hwnd, nullptr);
+    hdc = GetDC(hwnd);
+    ASSERT_NE(hdc, nullptr);
+}
+
+void RecordingWindowTest::TearDown() {
+    wglMakeCurrent(nullptr, nullptr);
+    if (hwnd != nullptr) DestroyWindow(hwnd);
+    DrainMessages();
+    RecordingWindow::Reset();
+}
+
 void DrainMessages() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {

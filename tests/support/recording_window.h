@@ -4,6 +4,7 @@
 // and can be told to refuse creation. Used in both builds, so it relies
 // only on what Win32 itself guarantees.
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
@@ -43,3 +44,19 @@ public:
 
 // Removes every message already waiting, dispatching those for windows.
 void DrainMessages();
+
+// A test that starts with an empty queue and a fresh recording, optionally
+// with a recording window and its device context, and leaves nothing behind:
+// no context current, the window destroyed, its messages drained.
+class RecordingWindowTest : public ::testing::Test {
+protected:
+    explicit RecordingWindowTest(bool withWindow = false) : withWindow_(withWindow) {}
+    void SetUp() override;
+    void TearDown() override;
+
+    HWND hwnd = nullptr;
+    HDC hdc = nullptr;
+
+private:
+    bool withWindow_;
+};

@@ -5,6 +5,7 @@
 // that look at pixels.
 
 #include <algorithm>
+#include <iterator>
 
 #include "app/scene.h"
 #include "render/renderer.h"
@@ -17,18 +18,10 @@ struct Scene {
 
 inline Scene BuildScene() {
     Scene scene;
-    const float h = scene::kHalfSide;
-    const Vertex corners[4] = {{-h, -h, 0, scene::kSquareColor},
-                               {-h, h, 0, scene::kSquareColor},
-                               {h, -h, 0, scene::kSquareColor},
-                               {h, h, 0, scene::kSquareColor}};
-    std::copy(corners, corners + 4, scene.vertices);
-    scene.world = Matrix::Identity();
-    scene.world.m[3][0] = scene::kWorldX;
-    scene.world.m[3][1] = scene::kWorldY;
-    scene.camera.view = Matrix::LookAtLH(scene::kEye, scene::kAt, scene::kUp);
-    scene.camera.projection = Matrix::PerspectiveFovLH(scene::kFieldOfView, scene::kWidth,
-                                                       scene::kHeight, scene::kNear, scene::kFar);
+    std::copy(std::begin(scene::kVertices), std::end(scene::kVertices), scene.vertices);
+    scene.world = scene::World();
+    scene.camera.view = scene::View();
+    scene.camera.projection = scene::Projection();
     return scene;
 }
 

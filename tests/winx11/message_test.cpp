@@ -11,14 +11,7 @@ namespace {
 
 const HWND kThreadOnly = reinterpret_cast<HWND>(-1);
 
-class MessageTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        DrainMessages();
-        RecordingWindow::Reset();
-    }
-    void TearDown() override { DrainMessages(); }
-};
+class MessageTest : public RecordingWindowTest {};
 
 TEST_F(MessageTest, PostedThreadMessagesComeBackInOrderThenQueueIsEmpty) {
     for (WPARAM i = 0; i < 5; ++i) {

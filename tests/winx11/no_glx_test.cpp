@@ -4,9 +4,8 @@
 #include <windows.h>
 
 #include "support/program_pixel_format.h"
+#include "support/no_glx_display.h"
 #include "support/recording_window.h"
-
-bool NoGlxDisplayIsSet();
 
 namespace {
 

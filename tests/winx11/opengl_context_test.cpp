@@ -7,20 +7,9 @@
 
 namespace {
 
-class OpenGLContextTest : public ::testing::Test {
+class OpenGLContextTest : public RecordingWindowTest {
 protected:
-    void SetUp() override {
-        RecordingWindow::Reset();
-        hwnd = RecordingWindow::Create();
-        ASSERT_NE(hwnd, nullptr);
-        hdc = GetDC(hwnd);
-        ASSERT_NE(hdc, nullptr);
-    }
-    void TearDown() override {
-        wglMakeCurrent(nullptr, nullptr);
-        DestroyWindow(hwnd);
-        DrainMessages();
-    }
+    OpenGLContextTest() : RecordingWindowTest(true) {}
     int SetProgramFormat() {
         const PIXELFORMATDESCRIPTOR descriptor = ProgramDescriptor();
         const int format = ChoosePixelFormat(hdc, &descriptor);
@@ -28,8 +17,6 @@ protected:
         EXPECT_TRUE(SetPixelFormat(hdc, format, &descriptor));
         return format;
     }
-    HWND hwnd = nullptr;
-    HDC hdc = nullptr;
 };
 
 TEST_F(OpenGLContextTest, ChosenFormatIsDoubleBufferedRgbaWithDepthAndStencil) {

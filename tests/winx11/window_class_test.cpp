@@ -69,9 +69,10 @@ TEST(CreateWindowExA, UnknownClassFails) {
                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr),
               nullptr);
 #ifdef _WIN32
-    // Wine answers ERROR_CLASS_DOES_NOT_EXIST (1411); Windows answers
+    // Wine answers ERROR_CLASS_DOES_NOT_EXIST; Windows answers
     // ERROR_CANNOT_FIND_WND_CLASS, which the subset follows.
-    EXPECT_TRUE(GetLastError() == ERROR_CANNOT_FIND_WND_CLASS || GetLastError() == 1411);
+    EXPECT_TRUE(GetLastError() == ERROR_CANNOT_FIND_WND_CLASS ||
+                GetLastError() == ERROR_CLASS_DOES_NOT_EXIST);
 #else
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
 #endif

@@ -5,14 +5,7 @@
 
 namespace {
 
-class WindowTest : public ::testing::Test {
-protected:
-    void SetUp() override { RecordingWindow::Reset(); }
-    void TearDown() override {
-        DrainMessages();
-        RecordingWindow::Reset();
-    }
-};
+class WindowTest : public RecordingWindowTest {};
 
 TEST_F(WindowTest, AdjustedOverlappedWindowHasExactClientArea) {
     RECT rect = {0, 0, 640, 480};
@@ -120,7 +113,8 @@ TEST_F(WindowTest, DestroyedHandleIsRefusedEverywhere) {
 #ifdef _WIN32
     // Wine answers ERROR_ACCESS_DENIED (it checks the owning thread first);
     // Windows answers ERROR_INVALID_WINDOW_HANDLE, which the subset follows.
-    EXPECT_TRUE(GetLastError() == ERROR_INVALID_WINDOW_HANDLE || GetLastError() == 5);
+    EXPECT_TRUE(GetLastError() == ERROR_INVALID_WINDOW_HANDLE ||
+                GetLastError() == ERROR_ACCESS_DENIED);
 #else
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
 #endif

@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "support/recording_window.h"
-#include "support/x11_probe.h"
+#include "x11_client.h"
 
 namespace {
 
@@ -33,17 +33,13 @@ HWND CreateTitled(const char* ansiTitle) {
                            nullptr);
 }
 
-class X11Test : public ::testing::Test {
+class X11Test : public RecordingWindowTest {
 protected:
     void SetUp() override {
-        RecordingWindow::Reset();
+        RecordingWindowTest::SetUp();
         ASSERT_NE(probe.display(), nullptr);
     }
-    void TearDown() override {
-        DrainMessages();
-        RecordingWindow::Reset();
-    }
-    X11Probe probe;
+    const X11Client probe;
 };
 
 TEST_F(X11Test, ShiftJisTitleReadsAsUtf8InBothNameProperties) {
@@ -51,7 +47,7 @@ TEST_F(X11Test, ShiftJisTitleReadsAsUtf8InBothNameProperties) {
         "OpenGL\x83"
         "e\x83X\x83g");
     ASSERT_NE(hwnd, nullptr);
-    const std::string expected = "OpenGL\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";  // OpenGLテスト
+    const std::string expected = kProgramTitleUtf8;
     const ::Window xid = probe.FindByTitle(expected);
     ASSERT_NE(xid, 0u);
     EXPECT_EQ(probe.Utf8Property(xid, "WM_NAME"), expected);
@@ -119,15 +115,7 @@ TEST_F(X11Test, KeyPressBecomesKeyDownAndTranslatesToChar) {
     ASSERT_NE(hwnd, nullptr);
     ShowWindow(hwnd, SW_SHOW);
     const ::Window xid = probe.FindByTitle("key probe");
-    XEvent event = {};
-    event.xkey.type = KeyPress;
-    event.xkey.window = xid;
-    event.xkey.root = DefaultRootWindow(probe.display());
-    event.xkey.keycode = XKeysymToKeycode(probe.display(), 'a');
-    event.xkey.time = 1234;
-    event.xkey.same_screen = True;
-    XSendEvent(probe.display(), xid, False, KeyPressMask, &event);
-    XFlush(probe.display());
+    probe.SendKeyPress(xid, XKeysymToKeycode(probe.display(), 'a'), 1234);
     // The loop a program runs: translate, then dispatch.
     bool gotKeyDown = false;
     bool gotChar = false;

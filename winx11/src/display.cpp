@@ -38,7 +38,7 @@ int ConnectionLost(::Display* /*display*/) {
 
 }  // namespace
 
-::Display* OpenDisplayOrNull() {
+::Display* DisplayIfOpen() {
     return g_display;
 }
 

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -21,7 +22,7 @@ namespace winx11 {
 // Opens the connection on first need; nullptr when there is no display.
 ::Display* GetDisplay();
 // The display if it is already open, without trying to open it.
-::Display* OpenDisplayOrNull();
+::Display* DisplayIfOpen();
 
 struct Atoms {
     Atom wmProtocols;
@@ -80,7 +81,7 @@ struct ClassInfo {
 // as MAKEINTATOM; false when there is none.
 bool LookupClass(LPCSTR name, ClassInfo& info);
 
-// --- window.cpp: windows and their device contexts -----------------------
+// --- window.cpp: USER32's windows -------------------------------------------
 
 struct FrameInsets {
     int left;
@@ -91,6 +92,13 @@ struct FrameInsets {
 // The non-client frame that AdjustWindowRect adds and CreateWindowExA takes
 // away again: one set of metrics for both.
 FrameInsets FrameFor(DWORD style, bool menu);
+// The destroy sequence: WM_DESTROY, WM_NCDESTROY, then the handle is gone.
+// `xWindowGone` when another client already destroyed the X window.
+void DestroyWindowState(HWND hwnd, bool xWindowGone);
+// The end of a window whose creation was refused: only WM_NCDESTROY is sent.
+void ForgetRefusedWindow(HWND hwnd);
+
+// --- window_table.cpp: the handle tables --------------------------------------
 
 struct WindowState {
     HWND handle = nullptr;
@@ -125,14 +133,27 @@ bool OwnerThread(HWND hwnd, std::thread::id& thread);
 // A window of the calling thread that waits for WM_PAINT and passes the
 // PeekMessage filter (NULL: any window); nullptr when none does.
 HWND FindWindowNeedingPaint(HWND filter);
+// Gives a new window its handle and device context and enters it in the
+// tables; handle values are never reused.
+HWND AddWindow(std::unique_ptr<WindowState> window);
+// Puts another X window behind `window`.
+void ReplaceXWindow(WindowState& window, ::Window xid, ::Visual* visual, int depth);
+// Takes the window out of the tables; its handles are dead from then on.
+void RemoveWindow(HWND hwnd);
+
+// --- x11_window.cpp: the X window behind each window ----------------------------
+
+// An X window for `window`'s client area with `visual`; 0 if the server
+// refused.
+::Window CreateXWindow(::Display* display, const WindowState& window, ::Visual* visual, int depth);
+// Title, class, size hints and the close protocol, for the window manager.
+void DescribeToWindowManager(::Display* display, const WindowState& window,
+                             const std::string& className, bool positioned);
+// Destroys an X window; an X window already gone is no error.
+void DestroyXWindow(::Display* display, ::Window xid);
 // Replaces the X window behind a still-existing HWND (a pixel format that
 // needs another visual). False if the X server refused.
 bool RecreateXWindow(WindowState& window, ::Visual* visual, int depth);
-// The destroy sequence: WM_DESTROY, WM_NCDESTROY, then the handle is gone.
-// `xWindowGone` when another client already destroyed the X window.
-void DestroyWindowState(HWND hwnd, bool xWindowGone);
-// The end of a window whose creation was refused: only WM_NCDESTROY is sent.
-void ForgetRefusedWindow(HWND hwnd);
 
 // --- messages.cpp: the thread's queue -------------------------------------
 

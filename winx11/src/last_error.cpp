@@ -18,7 +18,7 @@ extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
     // non-NULL and the same on every call.
     static char executableModule;
     if (moduleName != nullptr) {
-        SetLastError(126);  // ERROR_MOD_NOT_FOUND
+        SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
     return reinterpret_cast<HMODULE>(&executableModule);

@@ -132,7 +132,7 @@ extern "C" BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT f
         return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     }
     // Never waits: only X events that have already arrived are handled.
-    if (::Display* display = OpenDisplayOrNull()) {
+    if (::Display* display = DisplayIfOpen()) {
         PumpXEvents(display);
     }
     const bool remove = (removeMsg & PM_REMOVE) != 0;

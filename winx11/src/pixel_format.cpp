@@ -14,8 +14,8 @@ namespace winx11 {
 
 // GLX attributes a descriptor shows, asked for only when first needed:
 // Mesa checks the configuration against the display's whole list on every
-// glXGetFBConfigAttrib, and describing every format up front cost some
-// 7 ms of start-up.
+// glXGetFBConfigAttrib, so describing every format up front would cost
+// thousands of such checks at start-up.
 enum FormatAttribute {
     kDoubleBuffer,
     kStereo,
@@ -51,23 +51,25 @@ struct PixelFormatInfo {
 
 namespace {
 
-int Attribute(::Display* display, GLXFBConfig config, int attribute) {
+int QueryGlxAttribute(::Display* display, GLXFBConfig config, int attribute) {
     int value = 0;
     glXGetFBConfigAttrib(display, config, attribute, &value);
     return value;
 }
 
-BYTE Get(const PixelFormatInfo& format, FormatAttribute attribute) {
+// The attribute of `format`, asked of GLX once and kept.
+BYTE CachedAttribute(const PixelFormatInfo& format, FormatAttribute attribute) {
     int& value = format.attributes[attribute];
     if (value < 0) {
-        value = Attribute(GetDisplay(), format.config, kGlxAttribute[attribute]);
+        value = QueryGlxAttribute(GetDisplay(), format.config, kGlxAttribute[attribute]);
     }
     return static_cast<BYTE>(value);
 }
 
 BYTE AccumBits(const PixelFormatInfo& format) {
-    return static_cast<BYTE>(Get(format, kAccumRed) + Get(format, kAccumGreen) +
-                             Get(format, kAccumBlue) + Get(format, kAccumAlpha));
+    return static_cast<BYTE>(
+        CachedAttribute(format, kAccumRed) + CachedAttribute(format, kAccumGreen) +
+        CachedAttribute(format, kAccumBlue) + CachedAttribute(format, kAccumAlpha));
 }
 
 int BitsPerPixel(::Display* display, int depth) {
@@ -93,27 +95,27 @@ PIXELFORMATDESCRIPTOR Describe(const PixelFormatInfo& format) {
     d.nSize = sizeof(PIXELFORMATDESCRIPTOR);
     d.nVersion = 1;
     d.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL;
-    if (Get(format, kDoubleBuffer) != 0) d.dwFlags |= PFD_DOUBLEBUFFER;
-    if (Get(format, kStereo) != 0) d.dwFlags |= PFD_STEREO;
+    if (CachedAttribute(format, kDoubleBuffer) != 0) d.dwFlags |= PFD_DOUBLEBUFFER;
+    if (CachedAttribute(format, kStereo) != 0) d.dwFlags |= PFD_STEREO;
     d.iPixelType = PFD_TYPE_RGBA;
     d.cColorBits = format.colorBits;
-    d.cRedBits = Get(format, kRed);
+    d.cRedBits = CachedAttribute(format, kRed);
     d.cRedShift = Shift(visual.red_mask);
-    d.cGreenBits = Get(format, kGreen);
+    d.cGreenBits = CachedAttribute(format, kGreen);
     d.cGreenShift = Shift(visual.green_mask);
-    d.cBlueBits = Get(format, kBlue);
+    d.cBlueBits = CachedAttribute(format, kBlue);
     d.cBlueShift = Shift(visual.blue_mask);
-    d.cAlphaBits = Get(format, kAlpha);
+    d.cAlphaBits = CachedAttribute(format, kAlpha);
     d.cAlphaShift =
         static_cast<BYTE>(d.cAlphaBits == 0 ? 0 : d.cRedBits + d.cGreenBits + d.cBlueBits);
-    d.cAccumRedBits = Get(format, kAccumRed);
-    d.cAccumGreenBits = Get(format, kAccumGreen);
-    d.cAccumBlueBits = Get(format, kAccumBlue);
-    d.cAccumAlphaBits = Get(format, kAccumAlpha);
+    d.cAccumRedBits = CachedAttribute(format, kAccumRed);
+    d.cAccumGreenBits = CachedAttribute(format, kAccumGreen);
+    d.cAccumBlueBits = CachedAttribute(format, kAccumBlue);
+    d.cAccumAlphaBits = CachedAttribute(format, kAccumAlpha);
     d.cAccumBits = AccumBits(format);
-    d.cDepthBits = Get(format, kDepth);
-    d.cStencilBits = Get(format, kStencil);
-    d.cAuxBuffers = Get(format, kAux);
+    d.cDepthBits = CachedAttribute(format, kDepth);
+    d.cStencilBits = CachedAttribute(format, kStencil);
+    d.cAuxBuffers = CachedAttribute(format, kAux);
     d.iLayerType = PFD_MAIN_PLANE;
     return d;
 }
@@ -146,7 +148,7 @@ const std::vector<PixelFormatInfo>& Formats() {
         const GLXFBConfig config = configs[i];
         // A descriptor cannot ask for multisampling, so no format may bring
         // it unasked: it would cost every frame several times the work.
-        if (Attribute(display, config, GLX_SAMPLE_BUFFERS) != 0) {
+        if (QueryGlxAttribute(display, config, GLX_SAMPLE_BUFFERS) != 0) {
             continue;
         }
         XVisualInfo* visual = glXGetVisualFromFBConfig(display, config);
@@ -204,12 +206,12 @@ extern "C" int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* de
     for (size_t i = 0; possible && i < formats.size(); ++i) {
         const PixelFormatInfo& f = formats[i];
         // Double buffering and stereo must match unless asked as don't-care.
-        const bool doubleBuffered = Get(f, kDoubleBuffer) != 0;
+        const bool doubleBuffered = CachedAttribute(f, kDoubleBuffer) != 0;
         if ((flags & PFD_DOUBLEBUFFER_DONTCARE) == 0 &&
             doubleBuffered != ((flags & PFD_DOUBLEBUFFER) != 0)) {
             continue;
         }
-        const bool stereo = Get(f, kStereo) != 0;
+        const bool stereo = CachedAttribute(f, kStereo) != 0;
         if ((flags & PFD_STEREO_DONTCARE) == 0 && stereo != ((flags & PFD_STEREO) != 0)) continue;
         candidates.push_back(i);
     }
@@ -218,11 +220,19 @@ extern "C" int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* de
     // one respect at a time asks GLX only about formats still in the race.
     const std::function<int(const PixelFormatInfo&)> costs[] = {
         [&](const PixelFormatInfo& f) { return Cost(descriptor->cColorBits, f.colorBits); },
-        [&](const PixelFormatInfo& f) { return Cost(descriptor->cAlphaBits, Get(f, kAlpha)); },
-        [&](const PixelFormatInfo& f) { return Cost(descriptor->cDepthBits, Get(f, kDepth)); },
-        [&](const PixelFormatInfo& f) { return Cost(descriptor->cStencilBits, Get(f, kStencil)); },
+        [&](const PixelFormatInfo& f) {
+            return Cost(descriptor->cAlphaBits, CachedAttribute(f, kAlpha));
+        },
+        [&](const PixelFormatInfo& f) {
+            return Cost(descriptor->cDepthBits, CachedAttribute(f, kDepth));
+        },
+        [&](const PixelFormatInfo& f) {
+            return Cost(descriptor->cStencilBits, CachedAttribute(f, kStencil));
+        },
         [&](const PixelFormatInfo& f) { return Cost(descriptor->cAccumBits, AccumBits(f)); },
-        [&](const PixelFormatInfo& f) { return Cost(descriptor->cAuxBuffers, Get(f, kAux)); },
+        [&](const PixelFormatInfo& f) {
+            return Cost(descriptor->cAuxBuffers, CachedAttribute(f, kAux));
+        },
         // Last: a format of the window's own visual spares replacing its X
         // window.
         [&](const PixelFormatInfo& f) { return f.visualInfo.visual == window->visual ? 0 : 1; }};

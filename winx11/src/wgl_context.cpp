@@ -35,7 +35,7 @@ void ReleaseCurrent() {
     if (ContextState* context = LookupContext(t_currentContext)) {
         context->current = false;
     }
-    if (::Display* display = OpenDisplayOrNull()) {
+    if (::Display* display = DisplayIfOpen()) {
         glXMakeContextCurrent(display, None, None, nullptr);
     }
     t_currentContext = nullptr;
@@ -106,8 +106,8 @@ extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
     if (!glXMakeContextCurrent(GetDisplay(), window->xid, window->xid, context->glx)) {
         return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     }
-    // Usually nothing is current here: the renderer releases its context at
-    // the end of every frame.
+    // A context still current on this thread is no longer current once
+    // another is bound.
     if (t_currentContext != nullptr && t_currentContext != handle) {
         if (ContextState* previous = LookupContext(t_currentContext)) {
             previous->current = false;

@@ -1,0 +1,149 @@
+#include "x11_client.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+// While one of the client's calls runs, X errors of its own connection are
+// answers (a window vanished between finding it and asking about it), not
+// reasons for Xlib to end the process. Any other connection's errors go to
+// the handler that was there before, which is restored afterwards: the
+// client never changes how the code it watches handles its own errors.
+class ErrorScope {
+public:
+    explicit ErrorScope(::Display* display) : display_(display) {
+        if (depth++ == 0) {
+            ownDisplay = display;
+            previousHandler = XSetErrorHandler(Handle);
+        }
+    }
+    ~ErrorScope() {
+        if (--depth == 0) {
+            XSync(display_, False);
+            XSetErrorHandler(previousHandler);
+            ownDisplay = nullptr;
+        }
+    }
+    ErrorScope(const ErrorScope&) = delete;
+    ErrorScope& operator=(const ErrorScope&) = delete;
+
+private:
+    static int Handle(::Display* display, XErrorEvent* error) {
+        if (display == ownDisplay) return 0;
+        return previousHandler != nullptr ? previousHandler(display, error) : 0;
+    }
+    // Calls nest (a search reads properties); the outermost one installs
+    // and restores.
+    static inline int depth = 0;
+    static inline ::Display* ownDisplay = nullptr;
+    static inline XErrorHandler previousHandler = nullptr;
+    ::Display* display_;
+};
+
+}  // namespace
+
+X11Client::X11Client(const char* display) : display_(XOpenDisplay(display)) {}
+
+X11Client::~X11Client() {
+    if (display_ != nullptr) XCloseDisplay(display_);
+}
+
+std::string X11Client::Utf8Property(::Window window, const char* name) const {
+    ErrorScope scope(display_);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    std::string value;
+    if (XGetWindowProperty(display_, window, XInternAtom(display_, name, False), 0, 1024, False,
+                           AnyPropertyType, &type, &format, &count, &remaining, &data) == Success &&
+        data != nullptr) {
+        if (format == 8) value.assign(reinterpret_cast<const char*>(data), count);
+        XFree(data);
+    }
+    return value;
+}
+
+std::string X11Client::WmName(::Window window) const {
+    ErrorScope scope(display_);
+    XTextProperty property = {};
+    std::string name;
+    if (XGetWMName(display_, window, &property) != 0 && property.value != nullptr) {
+        char** list = nullptr;
+        int count = 0;
+        if (Xutf8TextPropertyToTextList(display_, &property, &list, &count) >= Success &&
+            list != nullptr) {
+            if (count > 0) name = list[0];
+            XFreeStringList(list);
+        }
+        XFree(property.value);
+    }
+    return name;
+}
+
+::Window X11Client::FindByTitle(const std::string& utf8Title, bool viewableOnly) const {
+    ErrorScope scope(display_);
+    ::Window root = 0;
+    ::Window parent = 0;
+    ::Window* children = nullptr;
+    unsigned count = 0;
+    ::Window found = 0;
+    XSync(display_, False);
+    if (XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count)) {
+        // Children come bottom to top: the last match is the newest window.
+        for (unsigned i = 0; i < count; ++i) {
+            if (Utf8Property(children[i], "_NET_WM_NAME") != utf8Title) continue;
+            XWindowAttributes attributes;
+            if (viewableOnly && (!XGetWindowAttributes(display_, children[i], &attributes) ||
+                                 attributes.map_state != IsViewable)) {
+                continue;
+            }
+            found = children[i];
+        }
+        XFree(children);
+    }
+    return found;
+}
+
+void X11Client::SendDeleteWindow(::Window window) const {
+    ErrorScope scope(display_);
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display_, window, False, NoEventMask, &event);
+    XFlush(display_);
+}
+
+void X11Client::SendKeyPress(::Window window, unsigned keycode, Time time) const {
+    ErrorScope scope(display_);
+    XEvent event = {};
+    event.xkey.type = KeyPress;
+    event.xkey.display = display_;
+    event.xkey.window = window;
+    event.xkey.root = DefaultRootWindow(display_);
+    event.xkey.keycode = keycode;
+    event.xkey.same_screen = True;
+    event.xkey.time = time;
+    XSendEvent(display_, window, False, KeyPressMask, &event);
+    XFlush(display_);
+}
+
+bool WaitUntil(double seconds, const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(seconds));
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return done();
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+// Another X client, as a window manager or a screenshot tool is to the
+// program: it finds top-level windows by title, reads their names and
+// sends them what a close box or a keyboard sends. Used by the run
+// command's tool and by the tests.
+
+#include <X11/Xlib.h>
+
+#include <functional>
+#include <string>
+
+// The program's window title, "OpenGLテスト", in UTF-8: what _NET_WM_NAME
+// carries and what a user sees.
+inline constexpr char kProgramTitleUtf8[] = "OpenGL\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";
+
+class X11Client {
+public:
+    // Connects to `display`, or to $DISPLAY when it is null.
+    explicit X11Client(const char* display = nullptr);
+    ~X11Client();
+    X11Client(const X11Client&) = delete;
+    X11Client& operator=(const X11Client&) = delete;
+
+    ::Display* display() const { return display_; }
+
+    // The newest top-level window whose _NET_WM_NAME is `utf8Title` (and
+    // that is mapped and viewable, when asked); 0 if none.
+    ::Window FindByTitle(const std::string& utf8Title, bool viewableOnly = false) const;
+    // A property of 8-bit items (UTF8_STRING, STRING), raw; "" if absent.
+    std::string Utf8Property(::Window window, const char* name) const;
+    // WM_NAME decoded to UTF-8 from whatever type it has (STRING,
+    // COMPOUND_TEXT, UTF8_STRING), as a window manager reads it; "" if absent.
+    std::string WmName(::Window window) const;
+    // What a window manager's close box sends.
+    void SendDeleteWindow(::Window window) const;
+    // A key press as the server would deliver it, stamped `time`.
+    void SendKeyPress(::Window window, unsigned keycode, Time time) const;
+
+private:
+    ::Display* display_;
+};
+
+// Polls `done` every 20 ms until it holds or `seconds` pass; its last answer.
+bool WaitUntil(double seconds, const std::function<bool()>& done);

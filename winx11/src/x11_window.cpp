@@ -1,0 +1,101 @@
+// The X window behind each Win32 window: its creation, its hints to the
+// window manager, and its replacement when a pixel format needs another
+// visual.
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+
+#include "internal.h"
+
+namespace winx11 {
+namespace {
+
+constexpr long kEventMask = ExposureMask | StructureNotifyMask | KeyPressMask | KeyReleaseMask |
+                            ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                            FocusChangeMask;
+
+void SetTitle(::Display* display, ::Window xid, const std::string& ansiTitle) {
+    const Atoms& atoms = GetAtoms();
+    const std::string utf8 = AnsiToUtf8(ansiTitle.c_str());
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    const int length = static_cast<int>(utf8.size());
+    XChangeProperty(display, xid, atoms.netWmName, atoms.utf8String, 8, PropModeReplace, bytes,
+                    length);
+    XChangeProperty(display, xid, XA_WM_NAME, atoms.utf8String, 8, PropModeReplace, bytes, length);
+}
+
+}  // namespace
+
+// Everything a window manager needs to know about one of our X windows.
+void DescribeToWindowManager(::Display* display, const WindowState& window,
+                             const std::string& className, bool positioned) {
+    Atom deleteWindow = GetAtoms().wmDeleteWindow;
+    XSetWMProtocols(display, window.xid, &deleteWindow, 1);
+
+    std::string instanceName = "opengl_test";
+    std::string classUtf8 = AnsiToUtf8(className.c_str());
+    XClassHint classHint = {instanceName.data(), classUtf8.data()};
+    XSetClassHint(display, window.xid, &classHint);
+
+    XSizeHints sizeHints = {};
+    sizeHints.flags = PSize | (positioned ? USPosition : PPosition);
+    sizeHints.x = window.x;
+    sizeHints.y = window.y;
+    sizeHints.width = window.clientWidth;
+    sizeHints.height = window.clientHeight;
+    if ((window.style & WS_THICKFRAME) == 0) {
+        sizeHints.flags |= PMinSize | PMaxSize;
+        sizeHints.min_width = sizeHints.max_width = window.clientWidth;
+        sizeHints.min_height = sizeHints.max_height = window.clientHeight;
+    }
+    XSetWMNormalHints(display, window.xid, &sizeHints);
+    SetTitle(display, window.xid, window.title);
+}
+
+::Window CreateXWindow(::Display* display, const WindowState& window, ::Visual* visual, int depth) {
+    const int screen = DefaultScreen(display);
+    const ::Window root = RootWindow(display, screen);
+    XSetWindowAttributes attributes = {};
+    unsigned long mask = CWEventMask | CWBackPixmap | CWBorderPixel;
+    attributes.event_mask = kEventMask;
+    // No background: the server would otherwise clear over what OpenGL drew
+    // on every expose.
+    attributes.background_pixmap = None;
+    attributes.border_pixel = 0;
+    if (visual != DefaultVisual(display, screen)) {
+        attributes.colormap = XCreateColormap(display, root, visual, AllocNone);
+        mask |= CWColormap;
+    }
+    XErrorTrap trap(display);
+    const ::Window xid = XCreateWindow(display, root, window.x, window.y,
+                                       static_cast<unsigned>(std::max(window.clientWidth, 1)),
+                                       static_cast<unsigned>(std::max(window.clientHeight, 1)), 0,
+                                       depth, InputOutput, visual, mask, &attributes);
+    return trap.Finish() == Success ? xid : 0;
+}
+
+void DestroyXWindow(::Display* display, ::Window xid) {
+    XErrorTrap trap(display);
+    XDestroyWindow(display, xid);
+    trap.Finish();
+}
+
+bool RecreateXWindow(WindowState& window, ::Visual* visual, int depth) {
+    ::Display* display = GetDisplay();
+    const ::Window replacement = CreateXWindow(display, window, visual, depth);
+    if (replacement == 0) {
+        return false;
+    }
+    const ::Window old = window.xid;
+    ReplaceXWindow(window, replacement, visual, depth);
+    DescribeToWindowManager(display, window, window.className, true);
+    if (window.visible) {
+        XMapWindow(display, replacement);
+    }
+    DestroyXWindow(display, old);
+    return true;
+}
+
+}  // namespace winx11
