@@ -14,7 +14,7 @@
 # Memory: one run of BENCH_LONG_FRAMES frames (default 100000) each.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${OPENGL_TEST_BUILD_DIR:-$root/build}
+build=$root/build
 frames=${BENCH_FRAMES:-3000}
 runs=${BENCH_RUNS:-9}
 long_frames=${BENCH_LONG_FRAMES:-100000}
@@ -25,18 +25,16 @@ count_long=2200
 callgrind_short=250
 callgrind_long=450
 
-bash "$root/scripts/install-deps.sh" >/dev/null
-cmake -S "$root" -B "$build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build/native" -j"$(nproc)" --target program_bench raw_bench bench_host_counter \
-    >/dev/null
+bash "$root/scripts/install-deps.sh" test >/dev/null
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
+for preset in native win-x86_64; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset-bench" >/dev/null
+done
 win=$build/win-x86_64
-bash "$root/scripts/fetch-glew-mingw.sh" x86_64-w64-mingw32 "$win/deps/x86_64-w64-mingw32" >/dev/null
-cmake -S "$root" -B "$win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$win" -j"$(nproc)" --target program_bench raw_bench >/dev/null
 
 source "$root/scripts/xvfb.sh"
-prefix=$build/bench-wine
+prefix=$win/wineprefix
 work=$(mktemp -d)
 cleanup() {
     "$root/scripts/wine-run.sh" --stop "$prefix" || true
@@ -124,76 +122,4 @@ if [ "$callgrind" = 1 ]; then
     done
 fi
 
-python3 - "$results" "$frames" "$runs" "$long_frames" <<'PY'
-import statistics, sys
-timed, counts, instructions = [], [], []
-for line in open(sys.argv[1]):
-    words = line.split()
-    fields = dict(part.split("=", 1) for part in words[1:])
-    if words[0] == "bench":
-        fields["launch_ms"] = (int(fields["first_swap_epoch_us"]) - int(fields["launched_us"])) / 1000
-    {"bench": timed, "count": counts, "instructions": instructions}[words[0]].append(fields)
-frames, runs, long_frames = sys.argv[2], int(sys.argv[3]), sys.argv[4]
-
-def value(build, kind, tag, key):
-    for r in timed:
-        if r["build"] == build and r["kind"] == kind and r["tag"] == tag:
-            return float(r[key])
-    return float("nan")
-
-def paired(build, key):
-    program = [value(build, "program", str(i), key) for i in range(1, runs + 1)]
-    raw = [value(build, "raw", str(i), key) for i in range(1, runs + 1)]
-    ratios = [p / r for p, r in zip(program, raw)]
-    return (statistics.median(program), statistics.median(raw), statistics.median(ratios),
-            min(ratios), max(ratios))
-
-def per_frame(rows, kind, key):
-    pair = sorted((r for r in rows if r["kind"] == kind), key=lambda r: int(r["frames"]))
-    if len(pair) < 2:
-        return None
-    return (float(pair[-1][key]) - float(pair[0][key])) / (int(pair[-1]["frames"]) - int(pair[0]["frames"]))
-
-def ratio_of(p, r):
-    # Counts of zero on both sides are equal; anything over zero is not.
-    if r == 0:
-        return "equal" if p == 0 else "—"
-    return f"{p / r:.3f}"
-
-print(f"{runs} pairs of {frames} frames (the first 200 untimed); medians, and the median of the")
-print("pairs' ratios program / raw with its range")
-print()
-print("| build | figure | program | raw baseline | ratio (range) |")
-print("|---|---|---|---|---|")
-for build in ("native", "wine"):
-    for key, name, form in (("fps", "frames per second", "{:.1f}"),
-                            ("cpu_us_per_frame", "CPU time per frame, all threads, µs", "{:.1f}"),
-                            ("first_swap_ms", "main() to first swap, ms", "{:.1f}"),
-                            ("launch_ms", "launch to first swap, ms", "{:.1f}")):
-        p, r, ratio, low, high = paired(build, key)
-        print(f"| {build} | {name} | {form.format(p)} | {form.format(r)} | "
-              f"{ratio:.3f} ({low:.3f}–{high:.3f}) |")
-    if build == "native":
-        for key, name, form in (("allocations_per_frame", "heap allocations per frame", "{:.3f}"),
-                                ("requests_per_frame", "X requests per frame", "{:.3f}"),
-                                ("round_trips_per_frame", "X round trips per frame", "{:.3f}"),
-                                ("round_trips_to_first_swap", "X round trips to the first swap", "{:.0f}")):
-            p, r = paired(build, key)[:2]
-            print(f"| native | {name} | {form.format(p)} | {form.format(r)} | {ratio_of(p, r)} |")
-        if instructions:
-            p = per_frame(instructions, "program", "total")
-            r = per_frame(instructions, "raw", "total")
-            print(f"| native | instructions per frame, all threads (callgrind) | {p:,.0f} | {r:,.0f} | "
-                  f"{p / r:.4f} |")
-    else:
-        for key, name in (("windows_heap", "Windows heap allocations per frame"),
-                          ("host_allocations", "host heap allocations per frame (Mesa, Xlib, Wine's host side)"),
-                          ("requests", "X requests per frame"),
-                          ("round_trips", "X round trips per frame")):
-            p, r = per_frame(counts, "program", key), per_frame(counts, "raw", key)
-            print(f"| wine | {name} | {p:.3f} | {r:.3f} | {ratio_of(p, r)} |")
-    growth = [value(build, kind, "long", "rss_after_kb") - value(build, kind, "long", "rss_before_kb")
-              for kind in ("program", "raw")]
-    print(f"| {build} | resident growth over {long_frames} frames, KB | {growth[0]:.0f} | "
-          f"{growth[1]:.0f} | {ratio_of(*growth)} |")
-PY
+python3 "$root/scripts/bench_table.py" "$results" "$frames" "$runs" "$long_frames"

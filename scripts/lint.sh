@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # The lint command: clang-tidy (.clang-tidy) and cppcheck over src/ and the
 # Win32 subset. Needs a native build's compile_commands.json (the test
-# command makes one; otherwise this configures build/native). Exit status
+# command makes one; otherwise this configures the native preset). Exit status
 # non-zero on any finding.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${OPENGL_TEST_BUILD_DIR:-$root/build}/native
+build=$root/build/native
 if [ ! -f "$build/compile_commands.json" ]; then
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    (cd "$root" && cmake --preset native >/dev/null)
 fi
 cd "$root"
 sources=(src/*/*.cpp winx11/src/*.cpp)

@@ -35,22 +35,15 @@ esac
 say "run: installing what is missing"
 bash "$root/scripts/install-deps.sh" "$deps"
 
-# build PRESET: the program's part of a build (CMakePresets.json), without
-# the tests, so that running needs no test framework.
-export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
-build() {
-    say "run: building $1"
-    with_heartbeat "build $1" build_quietly "$1"
-}
-build_quietly() {
-    cmake --preset "$1" >/dev/null
-    cmake --build --preset "$1" 2>&1 | progress_filter "build $1"
-}
-build native-program
+# The program's part of each build (the *-program presets), without the
+# tests, so that running needs no test framework.
+# shellcheck source=build-preset.sh
+source "$root/scripts/build-preset.sh"
+build_preset native-program
 program=("$build/native/src/opengl_test")
 prefix=
 if [ "$kind" != native ]; then
-    build "win-$kind-program"
+    build_preset "win-$kind-program"
     if [ "$kind" = i686 ]; then
         with_heartbeat "run: fetching the emulator" bash "$root/scripts/run-i386.sh" --prepare
         how=$(bash "$root/scripts/run-i386.sh" --how) || { say "run: the 32-bit exe cannot run here: ${how#none: }"; exit 1; }

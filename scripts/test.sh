@@ -36,14 +36,8 @@ say "test: displays $DISPLAY (GLX) and $OPENGL_TEST_NOGLX_DISPLAY (no GLX)"
 # Every build is a CMake preset (CMakePresets.json): configured, built and
 # tested here exactly as `cmake --workflow --preset NAME` does by hand.
 export CMAKE_BUILD_PARALLEL_LEVEL=$jobs CTEST_PARALLEL_LEVEL=$jobs
-build_preset() {
-    say "test: building $1 in build/$1"
-    with_heartbeat "build $1" build_quietly "$1"
-}
-build_quietly() {
-    cmake --preset "$1" >/dev/null
-    cmake --build --preset "$1" 2>&1 | progress_filter "build $1"
-}
+# shellcheck source=build-preset.sh
+source "$root/scripts/build-preset.sh"
 # The Windows builds first: the native build's end-to-end tests run their
 # exes. Each compiles Debian's GLEW with its own MinGW compiler on its first
 # configure.
