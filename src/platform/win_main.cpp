@@ -14,7 +14,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
         return -1;
     }
     OpenGLRenderer renderer(window.hdc);
-    // NOLINTNEXTLINE(clang-analyzer-optin.cplusplus.VirtualCall): the object is fully constructed
     if (!renderer.Initialize()) {
         return -2;
     }

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <X11/Xutil.h>
+
 #include <chrono>
+#include <cstdlib>
+#include <string>
 #include <functional>
 
 #include "support/recording_window.h"
@@ -42,7 +46,7 @@ protected:
     const X11Client probe;
 };
 
-TEST_F(X11Test, ShiftJisTitleReadsAsUtf8InBothNameProperties) {
+TEST_F(X11Test, ShiftJisTitleReadsAsUtf8InNetWmNameAndAsIcccmTextInWmName) {
     HWND hwnd = CreateTitled(
         "OpenGL\x83"
         "e\x83X\x83g");
@@ -50,8 +54,28 @@ TEST_F(X11Test, ShiftJisTitleReadsAsUtf8InBothNameProperties) {
     const std::string expected = kProgramTitleUtf8;
     const ::Window xid = probe.FindByTitle(expected);
     ASSERT_NE(xid, 0u);
-    EXPECT_EQ(probe.Utf8Property(xid, "WM_NAME"), expected);
+    // WM_NAME as an ICCCM client reads it, whatever type carries it.
+    EXPECT_EQ(probe.WmName(xid), expected);
     DestroyWindow(hwnd);
+}
+
+TEST_F(X11Test, ClassHintNamesTheRunningProgramOrItsResourceName) {
+    const auto instanceName = [&](const char* title) {
+        HWND hwnd = CreateTitled(title);
+        XClassHint hint = {};
+        std::string name;
+        if (XGetClassHint(probe.display(), probe.FindByTitle(title), &hint) != 0) {
+            name = hint.res_name;
+            XFree(hint.res_name);
+            XFree(hint.res_class);
+        }
+        DestroyWindow(hwnd);
+        return name;
+    };
+    EXPECT_EQ(instanceName("class hint probe"), "winx11_x11_test");
+    setenv("RESOURCE_NAME", "renamed", 1);
+    EXPECT_EQ(instanceName("class hint probe 2"), "renamed");
+    unsetenv("RESOURCE_NAME");
 }
 
 TEST_F(X11Test, BytesOutsideTheCodePageAreMarkedNotDropped) {

@@ -145,16 +145,26 @@ void Translate(XEvent& event) {
             break;
         case ConfigureNotify: {
             const XConfigureEvent& configure = event.xconfigure;
+            // Under a reparenting window manager the server's own event is
+            // relative to the frame the window sits in; one the window
+            // manager sends is in root coordinates already (ICCCM 4.1.5).
+            int x = configure.x;
+            int y = configure.y;
+            if (!configure.send_event) {
+                ::Window child = 0;
+                XTranslateCoordinates(configure.display, configure.window,
+                                      DefaultRootWindow(configure.display), 0, 0, &x, &y, &child);
+            }
             const bool resized =
                 configure.width != window->clientWidth || configure.height != window->clientHeight;
-            const bool moved = configure.x != window->x || configure.y != window->y;
+            const bool moved = x != window->x || y != window->y;
             window->clientWidth = configure.width;
             window->clientHeight = configure.height;
-            window->x = configure.x;
-            window->y = configure.y;
+            window->x = x;
+            window->y = y;
             // Sent, as Win32 sends them from the window-position change.
             if (moved) {
-                Send(hwnd, WM_MOVE, 0, MAKELPARAM(configure.x, configure.y));
+                Send(hwnd, WM_MOVE, 0, MAKELPARAM(x, y));
             }
             if (resized && LookupWindow(hwnd) != nullptr) {
                 Send(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(configure.width, configure.height));

@@ -2,10 +2,12 @@
 // window manager, and its replacement when a pixel format needs another
 // visual.
 
-#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
 
 #include "internal.h"
 
@@ -16,14 +18,30 @@ constexpr long kEventMask = ExposureMask | StructureNotifyMask | KeyPressMask | 
                             ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                             FocusChangeMask;
 
+// _NET_WM_NAME in UTF-8 for today's window managers; WM_NAME and
+// WM_ICON_NAME as ICCCM has them (STRING, or COMPOUND_TEXT beyond Latin-1,
+// as Xlib converts) for older ones, taskbars and tools.
 void SetTitle(::Display* display, ::Window xid, const std::string& ansiTitle) {
     const Atoms& atoms = GetAtoms();
-    const std::string utf8 = AnsiToUtf8(ansiTitle.c_str());
-    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
-    const int length = static_cast<int>(utf8.size());
-    XChangeProperty(display, xid, atoms.netWmName, atoms.utf8String, 8, PropModeReplace, bytes,
-                    length);
-    XChangeProperty(display, xid, XA_WM_NAME, atoms.utf8String, 8, PropModeReplace, bytes, length);
+    std::string utf8 = AnsiToUtf8(ansiTitle.c_str());
+    XChangeProperty(display, xid, atoms.netWmName, atoms.utf8String, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(utf8.data()),
+                    static_cast<int>(utf8.size()));
+    Xutf8SetWMProperties(display, xid, utf8.c_str(), utf8.c_str(), nullptr, 0, nullptr, nullptr,
+                         nullptr);
+}
+
+// The X resource name of this program, for the class hint: RESOURCE_NAME
+// when set (as ICCCM suggests), else the executable's name.
+std::string ResourceName() {
+    if (const char* name = std::getenv("RESOURCE_NAME"); name != nullptr && *name != '\0') {
+        return name;
+    }
+    std::string path(4096, '\0');
+    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
+    if (length <= 0) return "winx11";
+    path.resize(static_cast<size_t>(length));
+    return path.substr(path.find_last_of('/') + 1);
 }
 
 }  // namespace
@@ -34,7 +52,7 @@ void DescribeToWindowManager(::Display* display, const WindowState& window,
     Atom deleteWindow = GetAtoms().wmDeleteWindow;
     XSetWMProtocols(display, window.xid, &deleteWindow, 1);
 
-    std::string instanceName = "opengl_test";
+    std::string instanceName = ResourceName();
     std::string classUtf8 = AnsiToUtf8(className.c_str());
     XClassHint classHint = {instanceName.data(), classUtf8.data()};
     XSetClassHint(display, window.xid, &classHint);
