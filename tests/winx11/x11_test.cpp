@@ -78,6 +78,24 @@ TEST_F(X11Test, ClassHintNamesTheRunningProgramOrItsResourceName) {
     unsetenv("RESOURCE_NAME");
 }
 
+TEST_F(X11Test, AnUncheckedRequestsErrorDoesNotFailTheNextCheckedCall) {
+    // Showing a window is an unchecked request: on an X window another
+    // client has destroyed, its error arrives later, while some checked call
+    // waits for the server. That call must not take the error for its own.
+    HWND hwnd = CreateTitled("unchecked probe");
+    ASSERT_NE(hwnd, nullptr);
+    const ::Window xid = probe.FindByTitle("unchecked probe");
+    ASSERT_NE(xid, 0u);
+    XDestroyWindow(probe.display(), xid);
+    XSync(probe.display(), False);
+
+    ShowWindow(hwnd, SW_SHOW);  // its error is still on its way
+    HWND next = CreateTitled("checked after an unchecked error");
+    EXPECT_NE(next, nullptr) << "GetLastError " << GetLastError();
+    DestroyWindow(next);
+    DestroyWindow(hwnd);
+}
+
 TEST_F(X11Test, BytesOutsideTheCodePageAreMarkedNotDropped) {
     // 0x83 needs a trail byte and 0xFF is none; both are kept as U+FFFD and
     // the text after them survives.

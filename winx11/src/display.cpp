@@ -3,6 +3,8 @@
 #include <X11/Xutil.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 namespace winx11 {
 namespace {
 
@@ -10,17 +12,19 @@ namespace {
 bool g_openTried = false;
 Atoms g_atoms = {};
 
-int g_trapDepth = 0;
-int g_trappedError = Success;
+// The innermost open trap; each links to the one it opened inside.
+XErrorTrap* g_innermostTrap = nullptr;
 
-// Xlib's default handler prints and ends the process; Win32 functions report
-// failure through their results instead. Errors outside a trap come from
-// requests whose outcome nobody checks (e.g. a window another client
-// destroyed) and are dropped on purpose.
-int RecordError(::Display* /*display*/, XErrorEvent* event) {
-    if (g_trapDepth > 0 && g_trappedError == Success) {
-        g_trappedError = event->error_code;
-    }
+// Errors of requests that no trap checks (a swap on a window another client
+// destroyed, say): Xlib's default handler would end the process, and a
+// Win32 call reports failure through its result instead, so the error is
+// named on stderr and the program goes on.
+int ReportUntrappedError(::Display* display, XErrorEvent* event) {
+    char text[160] = {};
+    XGetErrorText(display, event->error_code, text, sizeof text);
+    std::fprintf(stderr,
+                 "winx11: X error from an unchecked request: %s (request %u.%u, serial %lu)\n",
+                 text, event->request_code, event->minor_code, event->serial);
     return 0;
 }
 
@@ -47,7 +51,7 @@ int ConnectionLost(::Display* /*display*/) {
         g_openTried = true;
         g_display = XOpenDisplay(nullptr);
         if (g_display != nullptr) {
-            XSetErrorHandler(RecordError);
+            XSetErrorHandler(ReportUntrappedError);
             XSetIOErrorHandler(ConnectionLost);
             // One round trip for all of them, not one each.
             char wmProtocols[] = "WM_PROTOCOLS";
@@ -67,25 +71,44 @@ const Atoms& GetAtoms() {
     return g_atoms;
 }
 
-XErrorTrap::XErrorTrap(::Display* display) : display(display) {
-    if (g_trapDepth++ == 0) {
-        g_trappedError = Success;
-    }
+XErrorTrap::XErrorTrap(::Display* display)
+    : display(display),
+      firstSerial(NextRequest(display)),
+      previous(XSetErrorHandler(Handle)),
+      outer(g_innermostTrap) {
+    g_innermostTrap = this;
 }
 
 XErrorTrap::~XErrorTrap() {
-    if (!finished) {
-        Finish();
-    }
+    Finish();
 }
 
 int XErrorTrap::Finish() {
     if (!finished) {
         finished = true;
+        // Every request sent since the trap opened has been answered after
+        // this, so each of their errors has reached Handle.
         XSync(display, False);
-        --g_trapDepth;
+        g_innermostTrap = outer;
+        XSetErrorHandler(previous);
     }
-    return g_trappedError;
+    return error;
+}
+
+int XErrorTrap::Handle(::Display* display, XErrorEvent* event) {
+    // The innermost trap whose requests include the failed one takes it; an
+    // error of an earlier request, or of another connection, goes to the
+    // handler that was there before the outermost trap opened.
+    XErrorTrap* outermost = nullptr;
+    for (XErrorTrap* trap = g_innermostTrap; trap != nullptr; trap = trap->outer) {
+        if (trap->display == display && event->serial >= trap->firstSerial) {
+            if (trap->error == Success) trap->error = event->error_code;
+            return 0;
+        }
+        outermost = trap;
+    }
+    const XErrorHandler before = outermost != nullptr ? outermost->previous : nullptr;
+    return before != nullptr ? before(display, event) : 0;
 }
 
 }  // namespace winx11

@@ -32,8 +32,12 @@ struct Atoms {
 };
 const Atoms& GetAtoms();
 
-// Collects X errors raised between construction and Finish() instead of
-// letting Xlib's default handler end the process.
+// Collects the X errors of the requests sent on `display` between
+// construction and Finish(), and only those: its handler is installed for
+// that span alone, errors are matched to it by request serial, and errors
+// of earlier requests or other connections go where they went before.
+// Traps nest. Errors of requests sent outside any trap are named on stderr
+// and otherwise ignored.
 class XErrorTrap {
 public:
     explicit XErrorTrap(::Display* display);
@@ -41,11 +45,17 @@ public:
     XErrorTrap(const XErrorTrap&) = delete;
     XErrorTrap& operator=(const XErrorTrap&) = delete;
     // Waits for the server to process what was sent; the first error code
-    // raised meanwhile, or 0 (Success).
+    // raised by the trap's requests, or 0 (Success).
     int Finish();
 
 private:
+    static int Handle(::Display* display, XErrorEvent* event);
+
     ::Display* display;
+    unsigned long firstSerial;
+    XErrorHandler previous;
+    XErrorTrap* outer;
+    int error = Success;
     bool finished = false;
 };
 

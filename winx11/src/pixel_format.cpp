@@ -317,7 +317,8 @@ extern "C" BOOL WINAPI SwapBuffers(HDC hdc) {
         return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
     }
     // No error trap here: it would cost a round trip to the server on every
-    // frame. An error from a vanished window is dropped by the handler.
+    // frame. An error from a vanished window is reported on stderr and
+    // otherwise ignored.
     glXSwapBuffers(GetDisplay(), window->xid);
     return TRUE;
 }
