@@ -31,10 +31,10 @@ wine64_packages=(
 )
 # The genuine 32-bit program: its compiler, and 32-bit Wine with the
 # 32-bit GL it loads. Its emulator, where the host runs no 32-bit code, is
-# unpacked, not installed (scripts/run-i386.sh); util-linux gives unshare.
+# unpacked, not installed (scripts/run-i386.sh).
 wine32_packages=(
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
-    wine32:i386 libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 util-linux
+    wine32:i386 libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386
 )
 test_packages=(
     python3 clang-format clang-tidy cppcheck valgrind
@@ -54,7 +54,6 @@ wine32_tools=(
     "i686-w64-mingw32-gcc-posix gcc-mingw-w64-i686-posix"
     "i686-w64-mingw32-g++-posix g++-mingw-w64-i686-posix"
     "/usr/lib/wine/wine wine32:i386" "/usr/lib/i386-linux-gnu/libGL.so.1 libgl1:i386"
-    "unshare util-linux"
 )
 test_tools=(
     "python3 python3" "clang-format clang-format" "clang-tidy clang-tidy" "cppcheck cppcheck"

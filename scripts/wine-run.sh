@@ -71,33 +71,34 @@ exe_bits() {
     esac
 }
 
-# A 64-bit prefix runs 32-bit exes from its syswow64 folder, which wineboot
-# fills only where it can start 32-bit Wine: through run-i386.sh, which
-# emulates it where the host cannot.
-with_i386() {
-    if bash "$here/run-i386.sh" --how >/dev/null; then
-        "$here/run-i386.sh" "$@"
-    else
-        "$@"
-    fi
-}
+# A 64-bit prefix runs 32-bit exes from its syswow64 folder. Where 32-bit
+# Wine runs natively, wineboot fills it; where it is emulated, 64-bit
+# wineboot cannot start it, so the folder gets the same files wineboot would
+# copy there (Wine's 32-bit builtin modules) and 32-bit wineboot completes
+# the 32-bit half.
+i386_modules=/usr/lib/i386-linux-gnu/wine/i386-windows
 has_32bit_half() { [ "$(prefix_bits)" = 32 ] || [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; }
+end_server() {
+    "$server" -k >/dev/null 2>&1 || true
+    "$server" -w >/dev/null 2>&1 || true
+}
 
-# boot_prefix [-i|-u]: wineboot to create (-i) or update (-u) the prefix.
+# boot_prefix -i|-u: wineboot to create (-i) or update (-u) the prefix.
 boot_prefix() {
     mkdir -p "$prefix"
     loader "$(prefix_bits)"
-    if [ "$(prefix_bits)" = 64 ]; then
-        with_i386 "${loader[@]}" wineboot "$1" </dev/null >/dev/null 2>&1 || true
-    else
-        "${loader[@]}" wineboot "$1" </dev/null >/dev/null 2>&1 || true
-    fi
+    "${loader[@]}" wineboot "$1" </dev/null >/dev/null 2>&1 || true
     # Wine's desktop process keeps the display it started with; end it so
     # the first real run starts on the display it is given. The server
     # writes the registry as it ends.
-    "$server" -k >/dev/null 2>&1 || true
-    "$server" -w >/dev/null 2>&1 || true
+    end_server
     [ -f "$prefix/system.reg" ] || { echo "wine-run: wineboot did not create the prefix $prefix" >&2; exit 1; }
+    if ! has_32bit_half && [ -d "$i386_modules" ] && bash "$here/run-i386.sh" --how >/dev/null; then
+        cp -n "$i386_modules"/* "$prefix/drive_c/windows/syswow64/"
+        loader 32
+        "${loader[@]}" wineboot -u </dev/null >/dev/null 2>&1 || true
+        end_server
+    fi
 }
 create_prefix() { [ -f "$prefix/system.reg" ] || boot_prefix -i; }
 
@@ -111,8 +112,7 @@ case "$mode" in
         create_prefix
         # A server left by an earlier run holds the display it started with
         # (and would refuse a second one): end it first.
-        "$server" -k >/dev/null 2>&1 || true
-        "$server" -w >/dev/null 2>&1 || true
+        end_server
         # The server stays in the background with the streams it was given:
         # its messages go to a file, never to a pipe a caller waits on.
         if ! "$server" -p </dev/null >/dev/null 2>"$prefix/wineserver.log"; then
@@ -122,10 +122,7 @@ case "$mode" in
         loader "$(prefix_bits)"
         "${loader[@]}" wineboot </dev/null >/dev/null 2>&1 || true
         ;;
-    stop)
-        "$server" -k >/dev/null 2>&1 || true
-        "$server" -w >/dev/null 2>&1 || true
-        ;;
+    stop) end_server ;;
     run)
         [ -f "$exe" ] || { echo "wine-run: no such exe: $exe" >&2; exit 2; }
         bits=$(exe_bits "$exe")
