@@ -59,6 +59,42 @@ private:
     bool finished = false;
 };
 
+// --- relay.cpp: the call trace and injected failures -----------------------
+
+// Opened at the top of every exported function: writes the call to the
+// WINX11_TRACE file when it is the program's (not the subset calling
+// itself), and tells whether WINX11_FAIL asks the function to fail.
+class Relay {
+public:
+    Relay(const char* name, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    ~Relay();
+    Relay(const Relay&) = delete;
+    Relay& operator=(const Relay&) = delete;
+    // True when the program called `name` and WINX11_FAIL names it.
+    bool Fails(const char* name) const;
+
+private:
+    bool outermost_;
+};
+// Held while the subset calls a window procedure: what the procedure calls
+// is the program's again.
+class CallOut {
+public:
+    CallOut();
+    ~CallOut();
+    CallOut(const CallOut&) = delete;
+    CallOut& operator=(const CallOut&) = delete;
+
+private:
+    int saved_;
+};
+// The arguments as the trace shows them.
+std::string Quoted(const char* text);
+std::string Describe(const WNDCLASSEXA* windowClass);
+std::string Describe(const PIXELFORMATDESCRIPTOR* descriptor);
+std::string Describe(const MSG* msg);
+std::string Describe(const RECT* rect);
+
 // --- last_error.cpp ------------------------------------------------------
 
 // Sets the thread's last error and returns `result`, for one-line failures.

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include "internal.h"
+
 namespace {
 // One value per thread, as Win32 keeps it.
 thread_local DWORD t_lastError = ERROR_SUCCESS;
@@ -14,6 +16,7 @@ extern "C" void WINAPI SetLastError(DWORD errorCode) {
 }
 
 extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
+    const winx11::Relay relay("GetModuleHandleA", "%s", winx11::Quoted(moduleName).c_str());
     // Only the executable itself is a module here. Its handle only has to be
     // non-NULL and the same on every call.
     static char executableModule;

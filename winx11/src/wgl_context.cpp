@@ -55,6 +55,8 @@ void ReleaseContextsOn(HDC hdc) {
 using namespace winx11;
 
 extern "C" HGLRC WINAPI wglCreateContext(HDC hdc) {
+    const Relay relay("wglCreateContext", "%p", static_cast<const void*>(hdc));
+    if (relay.Fails("wglCreateContext")) return Fail<HGLRC>(ERROR_INVALID_PIXEL_FORMAT, nullptr);
     const WindowState* window = LookupWindowByDC(hdc);
     if (window == nullptr) {
         return Fail<HGLRC>(ERROR_INVALID_HANDLE, nullptr);
@@ -82,6 +84,9 @@ extern "C" HGLRC WINAPI wglCreateContext(HDC hdc) {
 }
 
 extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
+    const Relay relay("wglMakeCurrent", "%p, %p", static_cast<const void*>(hdc),
+                      static_cast<const void*>(handle));
+    if (relay.Fails("wglMakeCurrent")) return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     if (handle == nullptr) {
         if (t_currentContext != nullptr) {
             ReleaseCurrent();
@@ -121,6 +126,7 @@ extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
 }
 
 extern "C" BOOL WINAPI wglDeleteContext(HGLRC handle) {
+    const Relay relay("wglDeleteContext", "%p", static_cast<const void*>(handle));
     ContextState* context = LookupContext(handle);
     if (context == nullptr) {
         return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
@@ -138,9 +144,11 @@ extern "C" BOOL WINAPI wglDeleteContext(HGLRC handle) {
 }
 
 extern "C" HGLRC WINAPI wglGetCurrentContext(void) {
+    const Relay relay("wglGetCurrentContext", "%s", "");
     return t_currentContext;
 }
 
 extern "C" HDC WINAPI wglGetCurrentDC(void) {
+    const Relay relay("wglGetCurrentDC", "%s", "");
     return t_currentDC;
 }

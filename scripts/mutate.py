@@ -1,0 +1,113 @@
+#!/usr/bin/env python3
+"""The mutation command: applies each single-point fault of tests/mutants.txt
+to src/ alone, rebuilds the native preset, runs its tests, and prints which
+faults the tests caught and which survived; the table also goes to
+docs/mutation.md. Exits non-zero when fewer than --threshold percent are
+caught. Needs the displays the test command starts (DISPLAY with GLX,
+OPENGL_TEST_NOGLX_DISPLAY without); scripts/mutate.sh provides them.
+
+Usage: mutate.py [--threshold PERCENT] [--only TEXT] [--tests REGEX]"""
+import argparse
+import datetime
+import os
+import pathlib
+import subprocess
+import sys
+import time
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+
+
+def load_mutants(path):
+    """The catalogue's blocks: (file, what, find, replace)."""
+    mutants = []
+    lines = path.read_text().split("\n")
+    i = 0
+    while i < len(lines):
+        line = lines[i]
+        if not line.startswith("== "):
+            i += 1
+            continue
+        file, what = (part.strip() for part in line[3:].split("|", 1))
+        i += 1
+        find = []
+        while lines[i] != "--":
+            find.append(lines[i])
+            i += 1
+        i += 1
+        replace = []
+        while i < len(lines) and lines[i] != "":
+            replace.append(lines[i])
+            i += 1
+        mutants.append((file, what, "\n".join(find), "\n".join(replace)))
+    return mutants
+
+
+def run(command, timeout):
+    try:
+        return subprocess.run(command, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                              text=True, timeout=timeout).returncode
+    except subprocess.TimeoutExpired:
+        return "timeout"
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--threshold", type=float, default=90.0)
+    parser.add_argument("--only", default="", help="only the faults whose file or text contains this")
+    # valgrind's run and the end-to-end cases under Wine take minutes each
+    # and see nothing the others do not.
+    parser.add_argument("--tests", default="Memcheck|/wine", help="ctest -E pattern of tests to leave out")
+    args = parser.parse_args()
+
+    mutants = [m for m in load_mutants(ROOT / "tests/mutants.txt")
+               if args.only in m[0] or args.only in m[1]]
+    build = ["cmake", "--build", "--preset", "native"]
+    test = ["ctest", "--preset", "native", "-E", args.tests, "--stop-on-failure", "--timeout", "60"]
+    if run(["cmake", "--preset", "native"], 300) != 0 or run(build, 1800) != 0:
+        sys.exit("mutate: the native preset does not build without faults")
+    if run(test, 900) != 0:
+        sys.exit("mutate: the native tests fail without faults")
+
+    rows = []
+    started = time.time()
+    for number, (file, what, find, replace) in enumerate(mutants, 1):
+        path = ROOT / file
+        original = path.read_text()
+        if original.count(find) != 1:
+            rows.append((file, what, "not applied (text not found once)"))
+            print(f"[{number}/{len(mutants)}] {file}: {what}: NOT APPLIED", flush=True)
+            continue
+        try:
+            path.write_text(original.replace(find, replace))
+            if run(build, 900) != 0:
+                result = "caught (build)"
+            else:
+                status = run(test, 900)
+                result = "survived" if status == 0 else "caught"
+        finally:
+            path.write_text(original)
+        rows.append((file, what, result))
+        print(f"[{number}/{len(mutants)}] {file}: {what}: {result} "
+              f"({time.time() - started:.0f} s)", flush=True)
+    run(build, 1800)
+
+    applied = [r for r in rows if not r[2].startswith("not applied")]
+    caught = [r for r in applied if r[2].startswith("caught")]
+    score = 100.0 * len(caught) / len(applied) if applied else 0.0
+    table = ["| file | fault | result |", "|---|---|---|"]
+    table += [f"| `{file}` | {what} | {result} |" for file, what, result in rows]
+    summary = f"{len(caught)} of {len(applied)} faults caught ({score:.1f} %)"
+    print("\n".join(table))
+    print(f"mutate: {summary}")
+    if not args.only:
+        (ROOT / "docs/mutation.md").write_text(
+            "# Mutation score\n\n"
+            f"`scripts/mutate.sh` on {datetime.date.today()}: each fault of `tests/mutants.txt` "
+            "applied alone to `src/`, the native preset rebuilt and its tests run "
+            f"(all but `{args.tests}`).\n\n**{summary}.**\n\n" + "\n".join(table) + "\n")
+    sys.exit(0 if score >= args.threshold else 1)
+
+
+if __name__ == "__main__":
+    main()

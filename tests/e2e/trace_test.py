@@ -1,0 +1,144 @@
+#!/usr/bin/env python3
+"""The program's every call into the platform, start to exit, against the
+expected trace in program_trace.txt: the normal run (a few frames, then the
+close box) and one run for each platform call the program relies on, made
+to fail in turn. The native program is traced by the Win32 subset itself
+(WINX11_TRACE) and its calls are failed by it (WINX11_FAIL).
+
+Usage: trace_test.py PROGRAM CLOSE_WINDOW EXPECTED [--print]
+--print writes the normalised traces instead of comparing them."""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+program, close_window, expected_path = sys.argv[1:4]
+printing = "--print" in sys.argv
+
+
+def normalise(lines):
+    """Handles and pointers become H1, H2... in order of appearance; the
+    frame loop's identical turns become one, marked; turns that only pass a
+    message on to DefWindowProcA unchanged are left out, since which such
+    messages the window system sends is its own affair."""
+    names = {}
+
+    def name(match):
+        value = match.group(0)
+        if value == "(nil)":
+            return "NULL"
+        return names.setdefault(value, f"H{len(names) + 1}")
+
+    # %p prints pointers in lower case; a pointer in a message parameter
+    # (a CREATESTRUCT) is longer than any flag.
+    lines = [re.sub(r"\(nil\)|\b0x[0-9a-f]{5,}\b|\b0x[0-9A-F]{9,}\b", name, line) for line in lines]
+    # The index of the chosen format depends on the display's visuals.
+    lines = [re.sub(r"^SetPixelFormat\((\w+), \d+,", r"SetPixelFormat(\1, FORMAT,", line)
+             for line in lines]
+    # Split into the lines before the loop and its turns: a turn starts at
+    # each PeekMessageA.
+    turns, current = [], []
+    start = []
+    for line in lines:
+        if line.startswith("PeekMessageA("):
+            if current:
+                turns.append(current)
+            current = [line]
+        elif current:
+            current.append(line)
+        else:
+            start.append(line)
+    if current:
+        turns.append(current)
+
+    out = list(start)
+    previous = None
+    for turn in turns:
+        message = re.match(r"TranslateMessage\(\{hwnd=(\w+), message=(0x\w+), wParam=(0x\w+), lParam=(0x\w+)\}\)",
+                           turn[1]) if len(turn) > 1 else None
+        if message and message.group(2) not in ("0x0010", "0x0012", "0x0112", "0x0002"):
+            hwnd, msg, wparam, lparam = message.groups()
+            passed_on = f"DefWindowProcA({hwnd}, {msg}, {wparam}, {lparam})"
+            if turn[3:] == [passed_on]:
+                continue  # handled by the default, as it should be
+        if turn == previous:
+            if out[-1] != "  (the same turn again, any number of times)":
+                out.append("  (the same turn again, any number of times)")
+            continue
+        out.extend(turn)
+        previous = turn
+    return out
+
+
+def trace(environment, close):
+    with tempfile.TemporaryDirectory() as work:
+        path = os.path.join(work, "trace")
+        env = dict(os.environ, WINX11_TRACE=path, **environment)
+        process = subprocess.Popen([program], env=env)
+        if close:
+            deadline = time.monotonic() + 20
+            while time.monotonic() < deadline:
+                if os.path.exists(path) and open(path).read().count("SwapBuffers(") >= 3:
+                    break
+                time.sleep(0.02)
+            subprocess.run([close_window, "--wait", "10"], stdout=subprocess.DEVNULL, check=False)
+        try:
+            status = process.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            status = "no exit within 20 s"
+        lines = open(path).read().splitlines() if os.path.exists(path) else []
+    return status, normalise(lines)
+
+
+def sections(text):
+    """'== NAME STATUS' headings, each with its lines."""
+    result, name = {}, None
+    for line in text.splitlines():
+        if line.startswith("#") or not line.strip():
+            continue
+        if line.startswith("== "):
+            name, status = line[3:].rsplit(" ", 1)
+            result[name] = (int(status), [])
+        else:
+            result[name][1].append(line)
+    return result
+
+
+expected = sections(open(expected_path).read()) if not printing else None
+runs = [("normal", {}, True)]
+for failing in ["RegisterClassExA", "CreateWindowExA", "GetDC", "ChoosePixelFormat",
+                "SetPixelFormat", "wglCreateContext", "wglMakeCurrent"]:
+    runs.append((failing, {"WINX11_FAIL": failing}, False))
+
+failures = 0
+for name, environment, close in runs:
+    status, lines = trace(environment, close)
+    if printing:
+        print(f"== {name} {status}")
+        print("\n".join(lines))
+        print()
+        continue
+    want_status, want = expected[name]
+    problems = []
+    if status != want_status:
+        problems.append(f"exit status {status}, expected {want_status}")
+    if lines != want:
+        first = next((i for i, (a, b) in enumerate(zip(lines, want)) if a != b),
+                     min(len(lines), len(want)))
+        problems.append(f"call {first + 1} differs:")
+        for label, source in (("expected", want), ("traced", lines)):
+            problems.append(f"  {label}:")
+            for i in range(max(0, first - 3), min(len(source), first + 4)):
+                problems.append(f"  {'>' if i == first else ' '} {source[i]}")
+    print(f"[{'ok' if not problems else 'FAILED'}] {name}" +
+          ("" if name == "normal" else f" failing ({status})"))
+    for problem in problems:
+        print("    " + problem)
+    failures += bool(problems)
+
+if not printing:
+    print(f"{len(runs) - failures} passed, {failures} failed")
+sys.exit(1 if failures else 0)
