@@ -5,7 +5,8 @@ close box) and one run for each platform call the program relies on, made
 to fail in turn. The native program is traced by the Win32 subset itself
 (WINX11_TRACE) and its calls are failed by it (WINX11_FAIL).
 
-Usage: trace_test.py PROGRAM CLOSE_WINDOW EXPECTED [--print]
+Usage: trace_test.py PROGRAM CLOSE_WINDOW EXPECTED GL_TRACE [--print]
+GL_TRACE is the library that adds the program's OpenGL calls to the trace;
 --print writes the normalised traces instead of comparing them."""
 import os
 import re
@@ -14,7 +15,7 @@ import sys
 import tempfile
 import time
 
-program, close_window, expected_path = sys.argv[1:4]
+program, close_window, expected_path, gl_trace = sys.argv[1:5]
 printing = "--print" in sys.argv
 
 
@@ -75,7 +76,7 @@ def normalise(lines):
 def trace(environment, close):
     with tempfile.TemporaryDirectory() as work:
         path = os.path.join(work, "trace")
-        env = dict(os.environ, WINX11_TRACE=path, **environment)
+        env = dict(os.environ, WINX11_TRACE=path, LD_PRELOAD=gl_trace, **environment)
         process = subprocess.Popen([program], env=env)
         if close:
             deadline = time.monotonic() + 20

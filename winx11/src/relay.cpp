@@ -29,7 +29,10 @@ std::FILE* TraceFile() {
         const char* path = std::getenv("WINX11_TRACE");
         if (path == nullptr || *path == '\0') return nullptr;
         if (std::strcmp(path, "-") == 0) return stderr;
-        return std::fopen(path, "w");
+        // Emptied, then appended to: a tracer of the program's other calls
+        // (OpenGL's) may append to the same file.
+        if (std::FILE* empty = std::fopen(path, "w")) std::fclose(empty);
+        return std::fopen(path, "a");
     }();
     return file;
 }
