@@ -46,13 +46,10 @@ build_preset win-x86_64
 # process costs seconds: each test program runs once, as a whole.
 build_preset win-i686
 
-# How the 32-bit exe runs here: natively, with its code emulated, or not.
+# How the 32-bit exe runs here: natively, with its code emulated (the
+# emulator fetched once, where the host needs it), or not.
+with_heartbeat "test: the i386 emulator" bash "$root/scripts/run-i386.sh" --prepare || true
 i686_how=$(bash "$root/scripts/run-i386.sh" --how) || true
-if [ "${i686_how#none: no emulator}" != "$i686_how" ]; then
-    say "test: fetching the i386 emulator for 32-bit Wine"
-    with_heartbeat "test: fetching the emulator" bash "$root/scripts/run-i386.sh" --prepare
-    i686_how=$(bash "$root/scripts/run-i386.sh" --how) || true
-fi
 say "test: the 32-bit Windows exe runs here: $i686_how"
 # The native end-to-end tests leave the 32-bit exe out when it cannot run.
 export OPENGL_TEST_I686_HOW=$i686_how
