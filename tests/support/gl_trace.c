@@ -34,11 +34,11 @@ static void Trace(const char* format, ...) {
 
 /* POSIX's way to turn dlsym's object pointer into a function pointer
  * without a cast ISO C forbids. */
-#define NEXT(type, name)                              \
-    static type next;                                 \
-    if (next == NULL) {                               \
-        void* symbol = dlsym(RTLD_NEXT, name);        \
-        memcpy(&next, &symbol, sizeof next);          \
+#define NEXT(type, name)                       \
+    static type next;                          \
+    if (next == NULL) {                        \
+        void* symbol = dlsym(RTLD_NEXT, name); \
+        memcpy(&next, &symbol, sizeof next);   \
     }
 
 void glClearColor(GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha) {
@@ -104,4 +104,17 @@ void glFlush(void) {
     NEXT(Function, "glFlush");
     Trace("glFlush()");
     next();
+}
+
+/* GLEW's start-up begins by looking up glGetString to ask for the version:
+ * a program that starts GLEW without a current context shows here. Only
+ * that lookup is written; GLEW makes thousands more. */
+typedef void (*GlxProc)(void);
+GlxProc glXGetProcAddressARB(const GLubyte* name) {
+    typedef GlxProc (*Function)(const GLubyte*);
+    NEXT(Function, "glXGetProcAddressARB");
+    if (strcmp((const char*)name, "glGetString") == 0) {
+        Trace("glXGetProcAddressARB(\"%s\")", (const char*)name);
+    }
+    return next(name);
 }
