@@ -19,7 +19,7 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 
 
 def load_mutants(path):
-    """The catalogue's blocks: (file, what, find, replace)."""
+    """The catalogue's blocks: (file, what, why it is equivalent, find, replace)."""
     mutants = []
     lines = path.read_text().split("\n")
     i = 0
@@ -28,7 +28,10 @@ def load_mutants(path):
         if not line.startswith("== "):
             i += 1
             continue
-        file, what = (part.strip() for part in line[3:].split("|", 1))
+        parts = [part.strip() for part in line[3:].split("|")]
+        file, what = parts[0], parts[1]
+        # A third part explains why a fault makes no observable difference.
+        reason = parts[2] if len(parts) > 2 else ""
         i += 1
         find = []
         while lines[i] != "--":
@@ -39,7 +42,7 @@ def load_mutants(path):
         while i < len(lines) and lines[i] != "":
             replace.append(lines[i])
             i += 1
-        mutants.append((file, what, "\n".join(find), "\n".join(replace)))
+        mutants.append((file, what, reason, "\n".join(find), "\n".join(replace)))
     return mutants
 
 
@@ -71,7 +74,7 @@ def main():
 
     rows = []
     started = time.time()
-    for number, (file, what, find, replace) in enumerate(mutants, 1):
+    for number, (file, what, reason, find, replace) in enumerate(mutants, 1):
         path = ROOT / file
         original = path.read_text()
         if original.count(find) != 1:
@@ -84,7 +87,9 @@ def main():
                 result = "caught (build)"
             else:
                 status = run(test, 900)
-                result = "survived" if status == 0 else "caught"
+                result = "caught"
+                if status == 0:
+                    result = f"survived: equivalent, {reason}" if reason else "survived"
         finally:
             path.write_text(original)
         rows.append((file, what, result))
@@ -94,10 +99,13 @@ def main():
 
     applied = [r for r in rows if not r[2].startswith("not applied")]
     caught = [r for r in applied if r[2].startswith("caught")]
+    equivalent = [r for r in applied if r[2].startswith("survived: equivalent")]
     score = 100.0 * len(caught) / len(applied) if applied else 0.0
     table = ["| file | fault | result |", "|---|---|---|"]
     table += [f"| `{file}` | {what} | {result} |" for file, what, result in rows]
-    summary = f"{len(caught)} of {len(applied)} faults caught ({score:.1f} %)"
+    summary = (f"{len(caught)} of {len(applied)} faults caught ({score:.1f} %); "
+               f"{len(equivalent)} of the {len(applied) - len(caught)} survivors make no "
+               f"observable difference")
     print("\n".join(table))
     print(f"mutate: {summary}")
     if not args.only:
