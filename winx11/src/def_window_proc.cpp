@@ -6,9 +6,10 @@
 using namespace winx11;
 
 extern "C" LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    const Relay relay("DefWindowProcA", "%p, 0x%04X, 0x%lX, 0x%lX", static_cast<const void*>(hwnd),
-                      message, static_cast<unsigned long>(wParam),
-                      static_cast<unsigned long>(lParam));
+    const Relay relay("DefWindowProcA");
+    if (relay.Traced())
+        relay.Write("%p, 0x%04X, 0x%lX, 0x%lX", static_cast<const void*>(hwnd), message,
+                    static_cast<unsigned long>(wParam), static_cast<unsigned long>(lParam));
     (void)lParam;
     switch (message) {
         case WM_NCCREATE:

@@ -16,7 +16,8 @@ extern "C" void WINAPI SetLastError(DWORD errorCode) {
 }
 
 extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
-    const winx11::Relay relay("GetModuleHandleA", "%s", winx11::Quoted(moduleName).c_str());
+    const winx11::Relay relay("GetModuleHandleA");
+    if (relay.Traced()) relay.Write("%s", winx11::Quoted(moduleName).c_str());
     // Only the executable itself is a module here. Its handle only has to be
     // non-NULL and the same on every call.
     static char executableModule;

@@ -100,9 +100,10 @@ void PostInput(const WindowState& window, UINT message, WPARAM wParam, LPARAM lP
 using namespace winx11;
 
 extern "C" BOOL WINAPI PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    const Relay relay("PostMessageA", "%p, 0x%04X, 0x%lX, 0x%lX", static_cast<const void*>(hwnd),
-                      message, static_cast<unsigned long>(wParam),
-                      static_cast<unsigned long>(lParam));
+    const Relay relay("PostMessageA");
+    if (relay.Traced())
+        relay.Write("%p, 0x%04X, 0x%lX, 0x%lX", static_cast<const void*>(hwnd), message,
+                    static_cast<unsigned long>(wParam), static_cast<unsigned long>(lParam));
     std::thread::id thread = std::this_thread::get_id();
     if (hwnd != nullptr && !OwnerThread(hwnd, thread)) {
         return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
@@ -113,9 +114,10 @@ extern "C" BOOL WINAPI PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPAR
 }
 
 extern "C" LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    const Relay relay("SendMessageA", "%p, 0x%04X, 0x%lX, 0x%lX", static_cast<const void*>(hwnd),
-                      message, static_cast<unsigned long>(wParam),
-                      static_cast<unsigned long>(lParam));
+    const Relay relay("SendMessageA");
+    if (relay.Traced())
+        relay.Write("%p, 0x%04X, 0x%lX, 0x%lX", static_cast<const void*>(hwnd), message,
+                    static_cast<unsigned long>(wParam), static_cast<unsigned long>(lParam));
     if (LookupWindow(hwnd) == nullptr) {
         return Fail<LRESULT>(ERROR_INVALID_WINDOW_HANDLE, 0);
     }
@@ -123,7 +125,8 @@ extern "C" LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, L
 }
 
 extern "C" void WINAPI PostQuitMessage(int exitCode) {
-    const Relay relay("PostQuitMessage", "%d", exitCode);
+    const Relay relay("PostQuitMessage");
+    if (relay.Traced()) relay.Write("%d", exitCode);
     // A flag, not a queued message: WM_QUIT is made when nothing else waits.
     std::lock_guard<std::mutex> lock(TableMutex());
     ThreadQueue& queue = QueueOf(std::this_thread::get_id());
@@ -133,8 +136,10 @@ extern "C" void WINAPI PostQuitMessage(int exitCode) {
 
 extern "C" BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax,
                                     UINT removeMsg) {
-    const Relay relay("PeekMessageA", "%p, %p, %u, %u, 0x%X", static_cast<const void*>(msg),
-                      static_cast<const void*>(hwnd), filterMin, filterMax, removeMsg);
+    const Relay relay("PeekMessageA");
+    if (relay.Traced())
+        relay.Write("%p, %p, %u, %u, 0x%X", static_cast<const void*>(msg),
+                    static_cast<const void*>(hwnd), filterMin, filterMax, removeMsg);
     if (msg == nullptr) {
         return Fail<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
     }
@@ -175,7 +180,8 @@ extern "C" BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT f
 }
 
 extern "C" LRESULT WINAPI DispatchMessageA(const MSG* msg) {
-    const Relay relay("DispatchMessageA", "%s", Describe(msg).c_str());
+    const Relay relay("DispatchMessageA");
+    if (relay.Traced()) relay.Write("%s", Describe(msg).c_str());
     if (msg == nullptr) {
         return Fail<LRESULT>(ERROR_INVALID_PARAMETER, 0);
     }
@@ -189,7 +195,8 @@ extern "C" LRESULT WINAPI DispatchMessageA(const MSG* msg) {
 }
 
 extern "C" BOOL WINAPI TranslateMessage(const MSG* msg) {
-    const Relay relay("TranslateMessage", "%s", Describe(msg).c_str());
+    const Relay relay("TranslateMessage");
+    if (relay.Traced()) relay.Write("%s", Describe(msg).c_str());
     if (msg == nullptr) {
         return FALSE;
     }

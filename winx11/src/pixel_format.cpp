@@ -189,8 +189,9 @@ void* FramebufferConfigOf(const PixelFormatInfo& format) {
 using namespace winx11;
 
 extern "C" int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* descriptor) {
-    const Relay relay("ChoosePixelFormat", "%p, %s", static_cast<const void*>(hdc),
-                      Describe(descriptor).c_str());
+    const Relay relay("ChoosePixelFormat");
+    if (relay.Traced())
+        relay.Write("%p, %s", static_cast<const void*>(hdc), Describe(descriptor).c_str());
     if (relay.Fails("ChoosePixelFormat")) return Fail<int>(ERROR_INVALID_PIXEL_FORMAT, 0);
     const WindowState* window = LookupWindowByDC(hdc);
     if (window == nullptr) {
@@ -260,8 +261,10 @@ extern "C" int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* de
 
 extern "C" int WINAPI DescribePixelFormat(HDC hdc, int format, UINT bytes,
                                           LPPIXELFORMATDESCRIPTOR descriptor) {
-    const Relay relay("DescribePixelFormat", "%p, %d, %u, %p", static_cast<const void*>(hdc),
-                      format, bytes, static_cast<const void*>(descriptor));
+    const Relay relay("DescribePixelFormat");
+    if (relay.Traced())
+        relay.Write("%p, %d, %u, %p", static_cast<const void*>(hdc), format, bytes,
+                    static_cast<const void*>(descriptor));
     if (LookupWindowByDC(hdc) == nullptr) {
         return Fail(ERROR_INVALID_HANDLE, 0);
     }
@@ -279,8 +282,10 @@ extern "C" int WINAPI DescribePixelFormat(HDC hdc, int format, UINT bytes,
 
 extern "C" BOOL WINAPI SetPixelFormat(HDC hdc, int format,
                                       const PIXELFORMATDESCRIPTOR* descriptor) {
-    const Relay relay("SetPixelFormat", "%p, %d, %s", static_cast<const void*>(hdc), format,
-                      Describe(descriptor).c_str());
+    const Relay relay("SetPixelFormat");
+    if (relay.Traced())
+        relay.Write("%p, %d, %s", static_cast<const void*>(hdc), format,
+                    Describe(descriptor).c_str());
     if (relay.Fails("SetPixelFormat")) return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
     WindowState* window = LookupWindowByDC(hdc);
     if (window == nullptr) {
@@ -306,7 +311,8 @@ extern "C" BOOL WINAPI SetPixelFormat(HDC hdc, int format,
 }
 
 extern "C" int WINAPI GetPixelFormat(HDC hdc) {
-    const Relay relay("GetPixelFormat", "%p", static_cast<const void*>(hdc));
+    const Relay relay("GetPixelFormat");
+    if (relay.Traced()) relay.Write("%p", static_cast<const void*>(hdc));
     const WindowState* window = LookupWindowByDC(hdc);
     if (window == nullptr) {
         return Fail(ERROR_INVALID_HANDLE, 0);
@@ -318,7 +324,8 @@ extern "C" int WINAPI GetPixelFormat(HDC hdc) {
 }
 
 extern "C" BOOL WINAPI SwapBuffers(HDC hdc) {
-    const Relay relay("SwapBuffers", "%p", static_cast<const void*>(hdc));
+    const Relay relay("SwapBuffers");
+    if (relay.Traced()) relay.Write("%p", static_cast<const void*>(hdc));
     const WindowState* window = LookupWindowByDC(hdc);
     if (window == nullptr) {
         return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);

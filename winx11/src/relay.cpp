@@ -44,17 +44,21 @@ std::mutex& TraceMutex() {
 
 }  // namespace
 
-Relay::Relay(const char* name, const char* format, ...) : outermost_(t_depth++ == 0) {
-    std::FILE* file = TraceFile();
-    if (!outermost_ || file == nullptr) return;
+Relay::Relay(const char* name) : name_(name), outermost_(t_depth++ == 0) {}
+
+bool Relay::Traced() const {
+    return outermost_ && TraceFile() != nullptr;
+}
+
+void Relay::Write(const char* format, ...) const {
     char arguments[1024];
     va_list list;
     va_start(list, format);
     std::vsnprintf(arguments, sizeof arguments, format, list);
     va_end(list);
     std::lock_guard<std::mutex> lock(TraceMutex());
-    std::fprintf(file, "%s(%s)\n", name, arguments);
-    std::fflush(file);
+    std::fprintf(TraceFile(), "%s(%s)\n", name_, arguments);
+    std::fflush(TraceFile());
 }
 
 Relay::~Relay() {
@@ -67,7 +71,9 @@ bool Relay::Fails(const char* name) const {
         const char* names = std::getenv("WINX11_FAIL");
         return names != nullptr ? "," + std::string(names) + "," : std::string();
     }();
-    if (failing.find("," + std::string(name) + ",") == std::string::npos) return false;
+    if (failing.empty() || failing.find("," + std::string(name) + ",") == std::string::npos) {
+        return false;
+    }
     if (std::FILE* file = TraceFile()) {
         std::lock_guard<std::mutex> lock(TraceMutex());
         std::fprintf(file, "  %s fails, as WINX11_FAIL asks\n", name);

@@ -55,7 +55,8 @@ void ReleaseContextsOn(HDC hdc) {
 using namespace winx11;
 
 extern "C" HGLRC WINAPI wglCreateContext(HDC hdc) {
-    const Relay relay("wglCreateContext", "%p", static_cast<const void*>(hdc));
+    const Relay relay("wglCreateContext");
+    if (relay.Traced()) relay.Write("%p", static_cast<const void*>(hdc));
     if (relay.Fails("wglCreateContext")) return Fail<HGLRC>(ERROR_INVALID_PIXEL_FORMAT, nullptr);
     const WindowState* window = LookupWindowByDC(hdc);
     if (window == nullptr) {
@@ -84,8 +85,9 @@ extern "C" HGLRC WINAPI wglCreateContext(HDC hdc) {
 }
 
 extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
-    const Relay relay("wglMakeCurrent", "%p, %p", static_cast<const void*>(hdc),
-                      static_cast<const void*>(handle));
+    const Relay relay("wglMakeCurrent");
+    if (relay.Traced())
+        relay.Write("%p, %p", static_cast<const void*>(hdc), static_cast<const void*>(handle));
     if (relay.Fails("wglMakeCurrent")) return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     if (handle == nullptr) {
         if (t_currentContext != nullptr) {
@@ -126,7 +128,8 @@ extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
 }
 
 extern "C" BOOL WINAPI wglDeleteContext(HGLRC handle) {
-    const Relay relay("wglDeleteContext", "%p", static_cast<const void*>(handle));
+    const Relay relay("wglDeleteContext");
+    if (relay.Traced()) relay.Write("%p", static_cast<const void*>(handle));
     ContextState* context = LookupContext(handle);
     if (context == nullptr) {
         return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
@@ -144,11 +147,13 @@ extern "C" BOOL WINAPI wglDeleteContext(HGLRC handle) {
 }
 
 extern "C" HGLRC WINAPI wglGetCurrentContext(void) {
-    const Relay relay("wglGetCurrentContext", "%s", "");
+    const Relay relay("wglGetCurrentContext");
+    if (relay.Traced()) relay.Write("%s", "");
     return t_currentContext;
 }
 
 extern "C" HDC WINAPI wglGetCurrentDC(void) {
-    const Relay relay("wglGetCurrentDC", "%s", "");
+    const Relay relay("wglGetCurrentDC");
+    if (relay.Traced()) relay.Write("%s", "");
     return t_currentDC;
 }

@@ -62,8 +62,10 @@ void ForgetRefusedWindow(HWND hwnd) {
 using namespace winx11;
 
 extern "C" BOOL WINAPI AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) {
-    const Relay relay("AdjustWindowRect", "%s, 0x%lX, %d", Describe(rect).c_str(),
-                      static_cast<unsigned long>(style), menu);
+    const Relay relay("AdjustWindowRect");
+    if (relay.Traced())
+        relay.Write("%s, 0x%lX, %d", Describe(rect).c_str(), static_cast<unsigned long>(style),
+                    menu);
     if (rect == nullptr) {
         return Fail<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
     }
@@ -78,11 +80,13 @@ extern "C" BOOL WINAPI AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) {
 extern "C" HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName,
                                        DWORD style, int x, int y, int width, int height,
                                        HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
-    const Relay relay("CreateWindowExA", "0x%lX, %s, %s, 0x%lX, %d, %d, %d, %d, %p, %p, %p, %p",
-                      static_cast<unsigned long>(exStyle), Quoted(className).c_str(),
-                      Quoted(windowName).c_str(), static_cast<unsigned long>(style), x, y, width,
-                      height, static_cast<const void*>(parent), static_cast<const void*>(menu),
-                      static_cast<const void*>(instance), static_cast<const void*>(param));
+    const Relay relay("CreateWindowExA");
+    if (relay.Traced())
+        relay.Write("0x%lX, %s, %s, 0x%lX, %d, %d, %d, %d, %p, %p, %p, %p",
+                    static_cast<unsigned long>(exStyle), Quoted(className).c_str(),
+                    Quoted(windowName).c_str(), static_cast<unsigned long>(style), x, y, width,
+                    height, static_cast<const void*>(parent), static_cast<const void*>(menu),
+                    static_cast<const void*>(instance), static_cast<const void*>(param));
     if (relay.Fails("CreateWindowExA")) return Fail<HWND>(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     ClassInfo windowClass;
     if (!LookupClass(className, windowClass)) {
@@ -154,7 +158,8 @@ extern "C" HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR w
 }
 
 extern "C" BOOL WINAPI DestroyWindow(HWND hwnd) {
-    const Relay relay("DestroyWindow", "%p", static_cast<const void*>(hwnd));
+    const Relay relay("DestroyWindow");
+    if (relay.Traced()) relay.Write("%p", static_cast<const void*>(hwnd));
     // The owner is read under the table lock: asked from another thread,
     // the window may be going at this very moment.
     std::thread::id owner;
@@ -169,7 +174,8 @@ extern "C" BOOL WINAPI DestroyWindow(HWND hwnd) {
 }
 
 extern "C" BOOL WINAPI ShowWindow(HWND hwnd, int command) {
-    const Relay relay("ShowWindow", "%p, %d", static_cast<const void*>(hwnd), command);
+    const Relay relay("ShowWindow");
+    if (relay.Traced()) relay.Write("%p, %d", static_cast<const void*>(hwnd), command);
     WindowState* window = LookupWindow(hwnd);
     if (window == nullptr) {
         return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
@@ -195,19 +201,22 @@ extern "C" BOOL WINAPI ShowWindow(HWND hwnd, int command) {
 }
 
 extern "C" BOOL WINAPI IsWindow(HWND hwnd) {
-    const Relay relay("IsWindow", "%p", static_cast<const void*>(hwnd));
+    const Relay relay("IsWindow");
+    if (relay.Traced()) relay.Write("%p", static_cast<const void*>(hwnd));
     return LookupWindow(hwnd) != nullptr;
 }
 
 extern "C" BOOL WINAPI IsWindowVisible(HWND hwnd) {
-    const Relay relay("IsWindowVisible", "%p", static_cast<const void*>(hwnd));
+    const Relay relay("IsWindowVisible");
+    if (relay.Traced()) relay.Write("%p", static_cast<const void*>(hwnd));
     const WindowState* window = LookupWindow(hwnd);
     return window != nullptr && window->visible;
 }
 
 extern "C" BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect) {
-    const Relay relay("GetClientRect", "%p, %p", static_cast<const void*>(hwnd),
-                      static_cast<const void*>(rect));
+    const Relay relay("GetClientRect");
+    if (relay.Traced())
+        relay.Write("%p, %p", static_cast<const void*>(hwnd), static_cast<const void*>(rect));
     const WindowState* window = LookupWindow(hwnd);
     if (window == nullptr) {
         return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
@@ -220,7 +229,8 @@ extern "C" BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect) {
 }
 
 extern "C" HDC WINAPI GetDC(HWND hwnd) {
-    const Relay relay("GetDC", "%p", static_cast<const void*>(hwnd));
+    const Relay relay("GetDC");
+    if (relay.Traced()) relay.Write("%p", static_cast<const void*>(hwnd));
     if (relay.Fails("GetDC")) return Fail<HDC>(ERROR_INVALID_WINDOW_HANDLE, nullptr);
     // Every window here has a device context of its own, as CS_OWNDC gives:
     // the same handle on every call, keeping its pixel format.
@@ -232,8 +242,9 @@ extern "C" HDC WINAPI GetDC(HWND hwnd) {
 }
 
 extern "C" int WINAPI ReleaseDC(HWND hwnd, HDC hdc) {
-    const Relay relay("ReleaseDC", "%p, %p", static_cast<const void*>(hwnd),
-                      static_cast<const void*>(hdc));
+    const Relay relay("ReleaseDC");
+    if (relay.Traced())
+        relay.Write("%p, %p", static_cast<const void*>(hwnd), static_cast<const void*>(hdc));
     // A window's own device context is never really released: releasing a
     // live one succeeds and changes nothing, whichever window is named, as
     // Wine answers; an unknown or dead one is refused.
