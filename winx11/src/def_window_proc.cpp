@@ -7,10 +7,7 @@ using namespace winx11;
 
 extern "C" LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     const Relay relay("DefWindowProcA");
-    if (relay.Traced())
-        relay.Write("%p, 0x%04X, 0x%lX, 0x%lX", static_cast<const void*>(hwnd), message,
-                    static_cast<unsigned long>(wParam), static_cast<unsigned long>(lParam));
-    (void)lParam;
+    if (relay.Traced()) relay.WriteMessage(hwnd, message, wParam, lParam);
     switch (message) {
         case WM_NCCREATE:
             return TRUE;

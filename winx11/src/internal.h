@@ -76,6 +76,8 @@ public:
     bool Traced() const;
     // Writes "NAME(ARGUMENTS)".
     void Write(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+    // Writes the call of a function that takes a window message.
+    void WriteMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) const;
     // True when the program called this function and WINX11_FAIL names it.
     bool Fails(const char* name) const;
 

@@ -101,9 +101,7 @@ using namespace winx11;
 
 extern "C" BOOL WINAPI PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     const Relay relay("PostMessageA");
-    if (relay.Traced())
-        relay.Write("%p, 0x%04X, 0x%lX, 0x%lX", static_cast<const void*>(hwnd), message,
-                    static_cast<unsigned long>(wParam), static_cast<unsigned long>(lParam));
+    if (relay.Traced()) relay.WriteMessage(hwnd, message, wParam, lParam);
     std::thread::id thread = std::this_thread::get_id();
     if (hwnd != nullptr && !OwnerThread(hwnd, thread)) {
         return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
@@ -115,9 +113,7 @@ extern "C" BOOL WINAPI PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPAR
 
 extern "C" LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     const Relay relay("SendMessageA");
-    if (relay.Traced())
-        relay.Write("%p, 0x%04X, 0x%lX, 0x%lX", static_cast<const void*>(hwnd), message,
-                    static_cast<unsigned long>(wParam), static_cast<unsigned long>(lParam));
+    if (relay.Traced()) relay.WriteMessage(hwnd, message, wParam, lParam);
     if (LookupWindow(hwnd) == nullptr) {
         return Fail<LRESULT>(ERROR_INVALID_WINDOW_HANDLE, 0);
     }

@@ -65,6 +65,11 @@ Relay::~Relay() {
     --t_depth;
 }
 
+void Relay::WriteMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) const {
+    Write("%p, 0x%04X, 0x%lX, 0x%lX", static_cast<const void*>(hwnd), message,
+          static_cast<unsigned long>(wParam), static_cast<unsigned long>(lParam));
+}
+
 bool Relay::Fails(const char* name) const {
     if (!outermost_) return false;
     static const std::string failing = [] {
