@@ -41,6 +41,8 @@ test_packages=(
     googletest libgtest-dev libgmock-dev
     # The arithmetic check: 32-bit Linux code from the same compiler.
     g++-multilib qemu-user-static
+    # The desktop cases: a real window manager and the tools that drive it.
+    openbox wmctrl xdotool
 )
 # Commands checked after the install: "command package".
 run_tools=("cmake cmake" "g++ g++" "Xvfb xvfb" "xdpyinfo x11-utils" "import imagemagick")
@@ -58,6 +60,7 @@ wine32_tools=(
 test_tools=(
     "python3 python3" "clang-format clang-format" "clang-tidy clang-tidy" "cppcheck cppcheck"
     "valgrind valgrind" "qemu-i386-static qemu-user-static"
+    "openbox openbox" "wmctrl wmctrl" "xdotool xdotool"
 )
 
 packages=("${run_packages[@]}")

@@ -28,9 +28,13 @@ trap cleanup EXIT
 start_xvfb main_display
 # A display without GLX, for the paths where no pixel format exists.
 start_xvfb noglx_display -extension GLX
+# A desktop: openbox, a reparenting window manager, as users run the
+# program under one.
+start_desktop desktop_display
 export DISPLAY=$main_display
 export OPENGL_TEST_NOGLX_DISPLAY=$noglx_display
-say "test: displays $DISPLAY (GLX) and $OPENGL_TEST_NOGLX_DISPLAY (no GLX)"
+export OPENGL_TEST_DESKTOP_DISPLAY=$desktop_display
+say "test: displays $DISPLAY (GLX), $OPENGL_TEST_NOGLX_DISPLAY (no GLX), $OPENGL_TEST_DESKTOP_DISPLAY (openbox)"
 
 # --- build -------------------------------------------------------------------
 # Every build is a CMake preset (CMakePresets.json): configured, built and

@@ -1,5 +1,6 @@
-# Sourced by the test and run commands: virtual displays owned by the
-# caller, each stopped by its pid when the caller exits, pass or fail.
+# Sourced by the test and run commands: virtual displays (and the window
+# manager of a desktop one) owned by the caller, each stopped by its pid
+# when the caller exits, pass or fail.
 
 XVFB_PIDS=()
 
@@ -38,4 +39,22 @@ stop_xvfbs() {
         wait "$pid" 2>/dev/null || true
     done
     XVFB_PIDS=()
+}
+
+# start_desktop VAR: an Xvfb with openbox managing it, as a user's desktop
+# is; returns once the window manager has announced itself on the root
+# window (_NET_SUPPORTING_WM_CHECK), so the first window is managed.
+start_desktop() {
+    local var=$1 tries=0
+    start_xvfb "$var" || return 1
+    DISPLAY=${!var} openbox --sm-disable </dev/null >/dev/null 2>&1 &
+    XVFB_PIDS+=($!)
+    until DISPLAY=${!var} xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+        tries=$((tries + 1))
+        if [ "$tries" -gt 100 ] || ! kill -0 "${XVFB_PIDS[-1]}" 2>/dev/null; then
+            echo "xvfb: openbox did not start on ${!var}" >&2
+            return 1
+        fi
+        sleep 0.1
+    done
 }

@@ -88,25 +88,35 @@ std::string X11Client::WmName(::Window window) const {
 
 ::Window X11Client::FindByTitle(const std::string& utf8Title, bool viewableOnly) const {
     ErrorScope scope(display_);
+    XSync(display_, False);
+    return FindBelow(DefaultRootWindow(display_), utf8Title, viewableOnly, 0);
+}
+
+::Window X11Client::FindBelow(::Window window, const std::string& utf8Title, bool viewableOnly,
+                              int depth) const {
     ::Window root = 0;
     ::Window parent = 0;
     ::Window* children = nullptr;
     unsigned count = 0;
     ::Window found = 0;
-    XSync(display_, False);
-    if (XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count)) {
-        // Children come bottom to top: the last match is the newest window.
-        for (unsigned i = 0; i < count; ++i) {
-            if (Utf8Property(children[i], "_NET_WM_NAME") != utf8Title) continue;
+    if (!XQueryTree(display_, window, &root, &parent, &children, &count)) return 0;
+    // Children come bottom to top: the last match is the newest window. A
+    // reparenting window manager puts each client inside a frame (openbox
+    // one level down; others nest deeper), so a few levels are searched.
+    for (unsigned i = 0; i < count; ++i) {
+        ::Window match = 0;
+        if (Utf8Property(children[i], "_NET_WM_NAME") == utf8Title) {
             XWindowAttributes attributes;
-            if (viewableOnly && (!XGetWindowAttributes(display_, children[i], &attributes) ||
-                                 attributes.map_state != IsViewable)) {
-                continue;
+            if (!viewableOnly || (XGetWindowAttributes(display_, children[i], &attributes) &&
+                                  attributes.map_state == IsViewable)) {
+                match = children[i];
             }
-            found = children[i];
+        } else if (depth < 3) {
+            match = FindBelow(children[i], utf8Title, viewableOnly, depth + 1);
         }
-        XFree(children);
+        if (match != 0) found = match;
     }
+    XFree(children);
     return found;
 }
 

@@ -24,8 +24,9 @@ public:
 
     ::Display* display() const { return display_; }
 
-    // The newest top-level window whose _NET_WM_NAME is `utf8Title` (and
-    // that is mapped and viewable, when asked); 0 if none.
+    // The newest client window whose _NET_WM_NAME is `utf8Title` (and that
+    // is mapped and viewable, when asked): a top-level one, or one a window
+    // manager framed; 0 if none.
     ::Window FindByTitle(const std::string& utf8Title, bool viewableOnly = false) const;
     // A property of 8-bit items (UTF8_STRING, STRING), raw; "" if absent.
     std::string Utf8Property(::Window window, const char* name) const;
@@ -38,6 +39,9 @@ public:
     void SendKeyPress(::Window window, unsigned keycode, Time time) const;
 
 private:
+    ::Window FindBelow(::Window window, const std::string& utf8Title, bool viewableOnly,
+                       int depth) const;
+
     ::Display* display_;
 };
 

@@ -28,6 +28,18 @@ protected:
         }
         return {"native", OPENGL_TEST_NATIVE_PROGRAM, ""};
     }
+    // The same kind running the window probe (tests/platform) instead of
+    // the program.
+    ProgramKind ProbeKind() const {
+        ProgramKind kind = Kind();
+        if (GetParam() == "wine")
+            kind.path = OPENGL_TEST_WINDOWS_PROBE;
+        else if (GetParam() == "wine_i686")
+            kind.path = OPENGL_TEST_WINDOWS_I686_PROBE;
+        else
+            kind.path = OPENGL_TEST_NATIVE_PROBE;
+        return kind;
+    }
     // Wine's first start in a new prefix builds the prefix; emulated 32-bit
     // code starts in seconds rather than a fraction of one.
     double StartSeconds() const {

@@ -3,10 +3,13 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -37,17 +40,46 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
 }
 
 // Starts `arguments` in a process group of its own, so that Wine's helpers
-// can be ended with it. 0 and the pid, or the spawn error.
-int Spawn(std::vector<std::string> arguments, std::vector<std::string> environment, pid_t& pid) {
+// can be ended with it; its stdout to `output` when given. 0 and the pid,
+// or the spawn error.
+int Spawn(std::vector<std::string> arguments, std::vector<std::string> environment, pid_t& pid,
+          const std::string& output = "") {
     std::vector<char*> argv = Pointers(arguments);
     std::vector<char*> envp = Pointers(environment);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
-    const int error = posix_spawn(&pid, argv[0], nullptr, &attributes, argv.data(), envp.data());
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!output.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
+    const int error = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     return error;
+}
+
+// Waits up to `seconds` for `pid`; its exit status, or -1 (and the process
+// group killed) when it did not end in time or ended by a signal.
+int WaitFor(pid_t pid, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(seconds));
+    for (;;) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(-pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 // Runs the Wine runner in `mode` (--start, --stop) for `prefix` on
@@ -78,7 +110,7 @@ ProgramRunner::~ProgramRunner() {
     }
 }
 
-::testing::AssertionResult ProgramRunner::Start() {
+::testing::AssertionResult ProgramRunner::Start(const std::string& output) {
     if (!kind_.prefix.empty()) {
         // Wine's server and services up before the program starts: a first
         // start in a prefix builds it, which is no part of the program's
@@ -92,7 +124,7 @@ ProgramRunner::~ProgramRunner() {
     }
     std::vector<std::string> arguments = {kind_.path};
     if (!kind_.prefix.empty()) arguments = {WineRunScript(), kind_.prefix, kind_.path};
-    const int error = Spawn(arguments, EnvironmentFor(display_), pid_);
+    const int error = Spawn(arguments, EnvironmentFor(display_), pid_, output);
     if (error != 0) {
         pid_ = -1;
         return ::testing::AssertionFailure()
@@ -118,4 +150,24 @@ int ProgramRunner::WaitForExit(double seconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return -1;
+}
+
+int RunTool(const std::vector<std::string>& arguments, const std::string& display,
+            std::string* output) {
+    char path[] = "/tmp/opengl_test_tool_XXXXXX";
+    const int file = mkstemp(path);
+    if (file < 0) return -1;
+    close(file);
+    pid_t pid = -1;
+    int status = -1;
+    if (Spawn(arguments, EnvironmentFor(display), pid, path) == 0) {
+        status = WaitFor(pid, 10);
+    }
+    if (output != nullptr) {
+        std::ostringstream text;
+        text << std::ifstream(path).rdbuf();
+        *output = text.str();
+    }
+    unlink(path);
+    return status;
 }

@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 struct ProgramKind {
     std::string name;    // "native", "wine" or "wine_i686"
@@ -23,8 +24,9 @@ public:
     ProgramRunner& operator=(const ProgramRunner&) = delete;
 
     // Fails with what went wrong: Wine's server did not start, or the
-    // program could not be spawned.
-    ::testing::AssertionResult Start();
+    // program could not be spawned. With `output`, the program's stdout
+    // goes to that file.
+    ::testing::AssertionResult Start(const std::string& output = "");
     // Waits up to `seconds` for the process to end; its exit status, or -1
     // if it did not end in time (or ended by a signal).
     int WaitForExit(double seconds);
@@ -37,3 +39,9 @@ private:
 };
 
 std::string WineRunScript();
+
+// Runs a tool (wmctrl, xdotool) on `display` to its end; its exit status,
+// or -1 if it could not run or did not end within 10 s. With `output`,
+// what it printed on stdout.
+int RunTool(const std::vector<std::string>& arguments, const std::string& display,
+            std::string* output = nullptr);

@@ -1,0 +1,48 @@
+#pragma once
+
+// The program's picture as the X server holds it, and the check that it is
+// the scene: the square where the scene's own projection puts it, on blue.
+
+// GoogleTest before Xlib: Xlib's None macro would break its headers.
+#include <gtest/gtest.h>
+// clang-format off
+#include <X11/Xutil.h>
+// clang-format on
+
+#include <memory>
+
+#include "x11_client.h"
+
+struct Rgb {
+    int r;
+    int g;
+    int b;
+};
+
+// A window's contents at one moment.
+class Capture {
+public:
+    Capture(::Display* display, ::Window window);
+    // (x, y) counted from the top-left corner.
+    Rgb At(int x, int y) const;
+    bool Yellow(int x, int y) const;
+    bool Blue(int x, int y) const;
+    bool Valid() const { return image != nullptr; }
+
+    int width = 0;
+    int height = 0;
+
+private:
+    struct Destroy {
+        void operator()(XImage* i) const { XDestroyImage(i); }
+    };
+    std::unique_ptr<XImage, Destroy> image;
+};
+
+// Waits up to 10 s for the program's window to show the square at the
+// scene's centre; `window` is found again each time (a platform may replace
+// the X window behind the program's window while it sets up OpenGL).
+::testing::AssertionResult WaitForTheScene(const X11Client& probe, ::Window& window);
+// The whole picture: 640 x 480, blue corners, the square's edges within
+// 1.5 px of where the projection puts them.
+void ExpectTheScene(const Capture& frame);

@@ -1,0 +1,62 @@
+// A plain overlapped window that says on stdout where Win32 tells it it is,
+// so that a test outside the process can move it through a window manager
+// and compare: one line per WM_MOVE ("move X Y", the client area's origin
+// on the screen) and per WM_SIZE ("size W H"). Ends with 0 when closed.
+// Built in both builds, so the same window reports from our subset and from
+// Wine under the same window manager.
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+const char kProbeTitle[] = "window probe";
+
+LRESULT CALLBACK ProbeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_MOVE:
+            // Signed: a window may sit left of or above the screen.
+            std::printf("move %d %d\n", static_cast<short>(LOWORD(lParam)),
+                        static_cast<short>(HIWORD(lParam)));
+            std::fflush(stdout);
+            return 0;
+        case WM_SIZE:
+            std::printf("size %d %d\n", LOWORD(lParam), HIWORD(lParam));
+            std::fflush(stdout);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
+                   int /*show*/) {
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = ProbeProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = kProbeTitle;
+    if (RegisterClassExA(&windowClass) == 0) return 1;
+    // WM_CLOSE goes to DefWindowProcA, which destroys the window.
+    HWND hwnd = CreateWindowExA(0, kProbeTitle, kProbeTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                CW_USEDEFAULT, 320, 240, nullptr, nullptr, instance, nullptr);
+    if (hwnd == nullptr) return 2;
+    ShowWindow(hwnd, SW_SHOW);
+    MSG msg;
+    for (;;) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
