@@ -4,6 +4,26 @@
 // Xlib and GLX by the winx11 library. Types, field order and constant values
 // follow Win32; calling conventions do not exist on x86-64 Linux, so WINAPI
 // and CALLBACK expand to nothing.
+//
+// Threads. As in Win32, a window belongs to the thread that created it, and
+// its procedure runs only on that thread: for messages that thread sends,
+// dispatches or pumps, and for the window system's events, which whichever
+// thread reads them off the X connection leaves in the owner's queue until
+// the owner calls PeekMessageA. Each thread has its own message queue, last
+// error and current OpenGL context.
+//   From any thread: PostMessageA (to a window, or to the caller's own queue
+//   with NULL), IsWindow, GetDC, ReleaseDC, GetLastError, SetLastError,
+//   GetModuleHandleA, RegisterClassExA, AdjustWindowRect, CreateWindowExA
+//   (the new window is the caller's), PeekMessageA, TranslateMessage and
+//   PostQuitMessage (on the caller's queue), the pixel-format queries, and
+//   the wgl functions: a context is current on one thread at a time
+//   (ERROR_BUSY for another), and any thread may draw through a window's DC
+//   once its pixel format is set.
+//   From the window's owner only: SendMessageA, ShowWindow and DestroyWindow
+//   (refused elsewhere with ERROR_ACCESS_DENIED: Win32 would hand a sent
+//   message to the owner and wait, which the subset does not do), and
+//   IsWindowVisible, GetClientRect, SetPixelFormat, DispatchMessageA and
+//   DefWindowProcA, which read or change the window without a lock.
 
 #include <stddef.h>
 #include <stdint.h>

@@ -8,13 +8,6 @@
 namespace winx11 {
 namespace {
 
-::Display* g_display = nullptr;
-bool g_openTried = false;
-Atoms g_atoms = {};
-
-// The innermost open trap; each links to the one it opened inside.
-XErrorTrap* g_innermostTrap = nullptr;
-
 // Errors of requests that no trap checks (a swap on a window another client
 // destroyed, say): Xlib's default handler would end the process, and a
 // Win32 call reports failure through its result instead, so the error is
@@ -43,40 +36,53 @@ int ConnectionLost(::Display* /*display*/) {
 }  // namespace
 
 ::Display* DisplayIfOpen() {
-    return g_display;
+    // Never opens, so it must not wait on a thread that is opening.
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    return library.display;
 }
 
 ::Display* GetDisplay() {
-    if (g_display == nullptr && !g_openTried) {
-        g_openTried = true;
-        g_display = XOpenDisplay(nullptr);
-        if (g_display != nullptr) {
-            XSetErrorHandler(ReportUntrappedError);
-            XSetIOErrorHandler(ConnectionLost);
-            // One round trip for all of them, not one each.
-            char wmProtocols[] = "WM_PROTOCOLS";
-            char wmDeleteWindow[] = "WM_DELETE_WINDOW";
-            char netWmName[] = "_NET_WM_NAME";
-            char utf8String[] = "UTF8_STRING";
-            char* names[] = {wmProtocols, wmDeleteWindow, netWmName, utf8String};
-            Atom atoms[4] = {};
-            XInternAtoms(g_display, names, 4, False, atoms);
-            g_atoms = {atoms[0], atoms[1], atoms[2], atoms[3]};
-        }
-    }
-    return g_display;
+    Library& library = TheLibrary();
+    std::call_once(library.displayOnce, [&] {
+        // Before any connection: Xlib then locks each call, and the
+        // subset's threads share this one.
+        XInitThreads();
+        ::Display* display = XOpenDisplay(nullptr);
+        if (display == nullptr) return;
+        XSetErrorHandler(ReportUntrappedError);
+        XSetIOErrorHandler(ConnectionLost);
+        // One round trip for all of them, not one each.
+        char wmProtocols[] = "WM_PROTOCOLS";
+        char wmDeleteWindow[] = "WM_DELETE_WINDOW";
+        char netWmName[] = "_NET_WM_NAME";
+        char utf8String[] = "UTF8_STRING";
+        char* names[] = {wmProtocols, wmDeleteWindow, netWmName, utf8String};
+        Atom atoms[4] = {};
+        XInternAtoms(display, names, 4, False, atoms);
+        std::lock_guard<std::mutex> lock(library.lock);
+        library.atoms = {atoms[0], atoms[1], atoms[2], atoms[3]};
+        library.display = display;
+    });
+    return DisplayIfOpen();
 }
 
 const Atoms& GetAtoms() {
-    return g_atoms;
+    // Written once, before the display is published.
+    return TheLibrary().atoms;
 }
 
+// A trap holds the library's X lock from open to close: no other thread of
+// the subset sends requests or reads the connection meanwhile, so the
+// requests after `firstSerial` are the trap's own and the handler runs on
+// the thread that holds the trap chain.
 XErrorTrap::XErrorTrap(::Display* display)
-    : display(display),
+    : hold(TheLibrary().x),
+      display(display),
       firstSerial(NextRequest(display)),
       previous(XSetErrorHandler(Handle)),
-      outer(g_innermostTrap) {
-    g_innermostTrap = this;
+      outer(TheLibrary().innermostTrap) {
+    TheLibrary().innermostTrap = this;
 }
 
 XErrorTrap::~XErrorTrap() {
@@ -89,8 +95,9 @@ int XErrorTrap::Finish() {
         // Every request sent since the trap opened has been answered after
         // this, so each of their errors has reached Handle.
         XSync(display, False);
-        g_innermostTrap = outer;
+        TheLibrary().innermostTrap = outer;
         XSetErrorHandler(previous);
+        hold.unlock();
     }
     return error;
 }
@@ -100,7 +107,7 @@ int XErrorTrap::Handle(::Display* display, XErrorEvent* event) {
     // error of an earlier request, or of another connection, goes to the
     // handler that was there before the outermost trap opened.
     XErrorTrap* outermost = nullptr;
-    for (XErrorTrap* trap = g_innermostTrap; trap != nullptr; trap = trap->outer) {
+    for (XErrorTrap* trap = TheLibrary().innermostTrap; trap != nullptr; trap = trap->outer) {
         if (trap->display == display && event->serial >= trap->firstSerial) {
             if (trap->error == Success) trap->error = event->error_code;
             return 0;

@@ -8,12 +8,10 @@
 
 #include <X11/Xlib.h>
 
-#include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
+
+#include "library.h"
 
 namespace winx11 {
 
@@ -24,12 +22,6 @@ namespace winx11 {
 // The display if it is already open, without trying to open it.
 ::Display* DisplayIfOpen();
 
-struct Atoms {
-    Atom wmProtocols;
-    Atom wmDeleteWindow;
-    Atom netWmName;
-    Atom utf8String;
-};
 const Atoms& GetAtoms();
 
 // Collects the X errors of the requests sent on `display` between
@@ -51,6 +43,7 @@ public:
 private:
     static int Handle(::Display* display, XErrorEvent* event);
 
+    std::unique_lock<std::recursive_mutex> hold;
     ::Display* display;
     unsigned long firstSerial;
     XErrorHandler previous;
@@ -127,11 +120,6 @@ std::u32string ClassNameKey(const char* name);
 
 // --- window_class.cpp -------------------------------------------------------
 
-struct ClassInfo {
-    WNDPROC proc;
-    UINT style;
-    std::string name;  // as registered
-};
 // Finds a registered class by name (case-insensitive) or by its atom given
 // as MAKEINTATOM; false when there is none.
 bool LookupClass(LPCSTR name, ClassInfo& info);
@@ -155,32 +143,13 @@ void ForgetRefusedWindow(HWND hwnd);
 
 // --- window_table.cpp: the handle tables --------------------------------------
 
-struct WindowState {
-    HWND handle = nullptr;
-    HDC dc = nullptr;
-    ::Window xid = 0;
-    ::Visual* visual = nullptr;  // the X window's visual
-    int depth = 0;
-    WNDPROC proc = nullptr;
-    UINT classStyle = 0;
-    DWORD style = 0;
-    std::string title;      // as given, code page 932
-    std::string className;  // as registered
-    int x = 0;
-    int y = 0;
-    int clientWidth = 0;
-    int clientHeight = 0;
-    bool visible = false;
-    bool needsPaint = false;
-    bool destroying = false;
-    int pixelFormat = 0;  // 1-based; 0 while none is set
-    std::thread::id thread;
-};
-
 // Handle lookups; nullptr for NULL, unknown or destroyed handles.
 WindowState* LookupWindow(HWND hwnd);
 WindowState* LookupWindowByDC(HDC hdc);
 WindowState* LookupWindowByXid(::Window xid);
+// The thread that owns the window behind an X window, for routing its
+// events; false for X windows that are no window's (any more).
+bool OwnerOfXWindow(::Window xid, std::thread::id& thread);
 // The thread that owns `hwnd`, read under the table lock, for calls from
 // any thread: the owner may destroy the window at any moment. False for
 // unknown or destroyed handles.
@@ -195,6 +164,8 @@ HWND AddWindow(std::unique_ptr<WindowState> window);
 void ReplaceXWindow(WindowState& window, ::Window xid, ::Visual* visual, int depth);
 // Takes the window out of the tables; its handles are dead from then on.
 void RemoveWindow(HWND hwnd);
+// The place of the next CW_USEDEFAULT window in the cascade, counted from 0.
+int NextCascade();
 
 // --- x11_window.cpp: the X window behind each window ----------------------------
 
@@ -217,12 +188,17 @@ LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Queues window-system input (keys, mouse) for the window's thread; it is
 // returned after posted messages.
 void PostInput(const WindowState& window, UINT message, WPARAM wParam, LPARAM lParam, DWORD time);
+// X events for `thread`'s windows wait in its queue for it to handle them.
+void QueueXEvent(std::thread::id thread, const XEvent& event);
+// The next X event waiting for the calling thread; false when none is.
+bool TakeXEvent(XEvent& event);
 // Milliseconds since the library started, for MSG.time.
 DWORD TickCount();
 
 // --- x11_events.cpp: X events to messages ----------------------------------
 
-// Handles every X event already available without waiting.
+// Reads every X event already available, without waiting, into the queue
+// of the thread that owns its window, then handles the calling thread's.
 void PumpXEvents(::Display* display);
 // Remembers the text a key press produced, for TranslateMessage.
 bool TakeKeyText(BYTE keycode, DWORD time, std::string& utf8);
@@ -241,11 +217,5 @@ void* FramebufferConfigOf(const PixelFormatInfo& format);
 // Called before a window's X window goes away, so no context stays bound to
 // a drawable that no longer exists.
 void ReleaseContextsOn(HDC hdc);
-
-// --- the table lock --------------------------------------------------------
-
-// Guards the handle tables and the message queues. Never held while a
-// window procedure runs.
-std::mutex& TableMutex();
 
 }  // namespace winx11

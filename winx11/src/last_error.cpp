@@ -2,17 +2,12 @@
 
 #include "internal.h"
 
-namespace {
-// One value per thread, as Win32 keeps it.
-thread_local DWORD t_lastError = ERROR_SUCCESS;
-}  // namespace
-
 extern "C" DWORD WINAPI GetLastError(void) {
-    return t_lastError;
+    return winx11::ThisThread().lastError;
 }
 
 extern "C" void WINAPI SetLastError(DWORD errorCode) {
-    t_lastError = errorCode;
+    winx11::ThisThread().lastError = errorCode;
 }
 
 extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {

@@ -7,19 +7,9 @@
 namespace winx11 {
 namespace {
 
-// One queue per thread. Posted messages come before window-system input,
-// then WM_QUIT, then WM_PAINT: the order Win32 retrieves them in.
-struct ThreadQueue {
-    std::deque<MSG> posted;
-    std::deque<MSG> input;
-    bool quitPosted = false;
-    int quitCode = 0;
-};
-
-// Call with TableMutex held.
+// Call with the library lock held.
 ThreadQueue& QueueOf(std::thread::id thread) {
-    static std::map<std::thread::id, ThreadQueue> queues;
-    return queues[thread];
+    return TheLibrary().queues[thread];
 }
 
 const HWND kThreadMessagesOnly = reinterpret_cast<HWND>(-1);
@@ -89,8 +79,22 @@ LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return proc(hwnd, message, wParam, lParam);
 }
 
+void QueueXEvent(std::thread::id thread, const XEvent& event) {
+    std::lock_guard<std::mutex> lock(TheLibrary().lock);
+    QueueOf(thread).xEvents.push_back(event);
+}
+
+bool TakeXEvent(XEvent& event) {
+    std::lock_guard<std::mutex> lock(TheLibrary().lock);
+    std::deque<XEvent>& events = QueueOf(std::this_thread::get_id()).xEvents;
+    if (events.empty()) return false;
+    event = events.front();
+    events.pop_front();
+    return true;
+}
+
 void PostInput(const WindowState& window, UINT message, WPARAM wParam, LPARAM lParam, DWORD time) {
-    std::lock_guard<std::mutex> lock(TableMutex());
+    std::lock_guard<std::mutex> lock(TheLibrary().lock);
     QueueOf(window.thread)
         .input.push_back(MakeMessage(window.handle, message, wParam, lParam, time));
 }
@@ -106,7 +110,7 @@ extern "C" BOOL WINAPI PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPAR
     if (hwnd != nullptr && !OwnerThread(hwnd, thread)) {
         return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     }
-    std::lock_guard<std::mutex> lock(TableMutex());
+    std::lock_guard<std::mutex> lock(TheLibrary().lock);
     QueueOf(thread).posted.push_back(MakeMessage(hwnd, message, wParam, lParam, TickCount()));
     return TRUE;
 }
@@ -114,8 +118,14 @@ extern "C" BOOL WINAPI PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPAR
 extern "C" LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     const Relay relay("SendMessageA");
     if (relay.Traced()) relay.WriteMessage(hwnd, message, wParam, lParam);
-    if (LookupWindow(hwnd) == nullptr) {
+    std::thread::id owner;
+    if (!OwnerThread(hwnd, owner)) {
         return Fail<LRESULT>(ERROR_INVALID_WINDOW_HANDLE, 0);
+    }
+    // Win32 would hand the message to the owner and wait for its answer;
+    // the subset does not, and refuses rather than run the procedure here.
+    if (owner != std::this_thread::get_id()) {
+        return Fail<LRESULT>(ERROR_ACCESS_DENIED, 0);
     }
     return Send(hwnd, message, wParam, lParam);
 }
@@ -124,7 +134,7 @@ extern "C" void WINAPI PostQuitMessage(int exitCode) {
     const Relay relay("PostQuitMessage");
     if (relay.Traced()) relay.Write("%d", exitCode);
     // A flag, not a queued message: WM_QUIT is made when nothing else waits.
-    std::lock_guard<std::mutex> lock(TableMutex());
+    std::lock_guard<std::mutex> lock(TheLibrary().lock);
     ThreadQueue& queue = QueueOf(std::this_thread::get_id());
     queue.quitPosted = true;
     queue.quitCode = exitCode;
@@ -142,13 +152,15 @@ extern "C" BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT f
     if (hwnd != nullptr && hwnd != kThreadMessagesOnly && LookupWindow(hwnd) == nullptr) {
         return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     }
-    // Never waits: only X events that have already arrived are handled.
+    // Never waits: only X events that have already arrived are handled,
+    // and of those only this thread's windows' (the others wait in their
+    // owners' queues).
     if (::Display* display = DisplayIfOpen()) {
         PumpXEvents(display);
     }
     const bool remove = (removeMsg & PM_REMOVE) != 0;
     {
-        std::lock_guard<std::mutex> lock(TableMutex());
+        std::lock_guard<std::mutex> lock(TheLibrary().lock);
         ThreadQueue& queue = QueueOf(std::this_thread::get_id());
         if (TakeFrom(queue.posted, *msg, hwnd, filterMin, filterMax, remove) ||
             TakeFrom(queue.input, *msg, hwnd, filterMin, filterMax, remove)) {
@@ -205,7 +217,7 @@ extern "C" BOOL WINAPI TranslateMessage(const MSG* msg) {
         // An ANSI window gets one WM_CHAR per byte of the code page's
         // encoding, as Win32 sends double-byte characters.
         const std::string ansi = Utf8ToAnsi(text);
-        std::lock_guard<std::mutex> lock(TableMutex());
+        std::lock_guard<std::mutex> lock(TheLibrary().lock);
         for (const char byte : ansi) {
             QueueOf(std::this_thread::get_id())
                 .posted.push_back(MakeMessage(msg->hwnd, WM_CHAR, static_cast<unsigned char>(byte),

@@ -3,9 +3,9 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <atomic>
+#include <deque>
 #include <functional>
-#include <iterator>
-
 #include <vector>
 
 #include "internal.h"
@@ -42,11 +42,16 @@ constexpr int kGlxAttribute[kAttributeCount] = {
 // A pixel format is a window-capable RGBA GLX framebuffer configuration
 // with a visual; its index is its 1-based place in this list.
 struct PixelFormatInfo {
-    GLXFBConfig config;
-    XVisualInfo visualInfo;
+    GLXFBConfig config = nullptr;
+    XVisualInfo visualInfo = {};
     // As Win32 counts it: the bits a pixel takes, padding included.
-    BYTE colorBits;
-    mutable int attributes[kAttributeCount];  // -1 until asked
+    BYTE colorBits = 0;
+    // -1 until asked. Threads may ask at once; each gets GLX's one answer.
+    mutable std::atomic<int> attributes[kAttributeCount];
+};
+
+struct PixelFormatTable {
+    std::deque<PixelFormatInfo> formats;  // a deque: the entries cannot move
 };
 
 namespace {
@@ -59,9 +64,10 @@ int QueryGlxAttribute(::Display* display, GLXFBConfig config, int attribute) {
 
 // The attribute of `format`, asked of GLX once and kept.
 BYTE CachedAttribute(const PixelFormatInfo& format, FormatAttribute attribute) {
-    int& value = format.attributes[attribute];
+    int value = format.attributes[attribute].load(std::memory_order_relaxed);
     if (value < 0) {
         value = QueryGlxAttribute(GetDisplay(), format.config, kGlxAttribute[attribute]);
+        format.attributes[attribute].store(value, std::memory_order_relaxed);
     }
     return static_cast<BYTE>(value);
 }
@@ -120,19 +126,15 @@ PIXELFORMATDESCRIPTOR Describe(const PixelFormatInfo& format) {
     return d;
 }
 
-// Loaded once per process: the display's configurations do not change.
-const std::vector<PixelFormatInfo>& Formats() {
-    static std::vector<PixelFormatInfo> formats;
-    static bool loaded = false;
+// The display's configurations do not change: read once per process, and
+// kept for its life, since the formats refer to them.
+PixelFormatTable* LoadFormats() {
+    auto* table = new PixelFormatTable;
     ::Display* display = GetDisplay();
-    if (loaded || display == nullptr) {
-        return formats;
-    }
-    loaded = true;
     int errorBase = 0;
     int eventBase = 0;
-    if (!glXQueryExtension(display, &errorBase, &eventBase)) {
-        return formats;  // no GLX on this display: no pixel format at all
+    if (display == nullptr || !glXQueryExtension(display, &errorBase, &eventBase)) {
+        return table;  // no GLX on this display: no pixel format at all
     }
     // GLX filters to window-capable RGBA configurations with a true-colour
     // visual itself, far cheaper than asking each of the display's
@@ -141,9 +143,7 @@ const std::vector<PixelFormatInfo>& Formats() {
                           GLX_RGBA_BIT,      GLX_X_RENDERABLE, True,
                           GLX_X_VISUAL_TYPE, GLX_TRUE_COLOR,   None};
     int count = 0;
-    // Kept for the process's life: the formats refer to its configurations.
-    static GLXFBConfig* configs = nullptr;
-    configs = glXChooseFBConfig(display, DefaultScreen(display), wanted, &count);
+    GLXFBConfig* configs = glXChooseFBConfig(display, DefaultScreen(display), wanted, &count);
     for (int i = 0; i < count; ++i) {
         const GLXFBConfig config = configs[i];
         // A descriptor cannot ask for multisampling, so no format may bring
@@ -155,13 +155,20 @@ const std::vector<PixelFormatInfo>& Formats() {
         if (visual == nullptr) {
             continue;
         }
-        PixelFormatInfo format = {
-            config, *visual, static_cast<BYTE>(BitsPerPixel(display, visual->depth)), {}};
-        std::fill(std::begin(format.attributes), std::end(format.attributes), -1);
-        formats.push_back(format);
+        PixelFormatInfo& format = table->formats.emplace_back();
+        format.config = config;
+        format.visualInfo = *visual;
+        format.colorBits = static_cast<BYTE>(BitsPerPixel(display, visual->depth));
+        for (auto& attribute : format.attributes) attribute = -1;
         XFree(visual);
     }
-    return formats;
+    return table;
+}
+
+const std::deque<PixelFormatInfo>& Formats() {
+    Library& library = TheLibrary();
+    std::call_once(library.pixelFormatsOnce, [&] { library.pixelFormats = LoadFormats(); });
+    return library.pixelFormats->formats;
 }
 
 // Lower is better: an exact match costs nothing, more than asked costs the

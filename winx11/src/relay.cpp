@@ -19,11 +19,6 @@
 namespace winx11 {
 namespace {
 
-// Calls the subset makes to itself are no calls of the program's: only the
-// outermost is written, and a window procedure the subset calls starts
-// afresh.
-thread_local int t_depth = 0;
-
 std::FILE* TraceFile() {
     static std::FILE* const file = []() -> std::FILE* {
         const char* path = std::getenv("WINX11_TRACE");
@@ -44,7 +39,7 @@ std::mutex& TraceMutex() {
 
 }  // namespace
 
-Relay::Relay(const char* name) : name_(name), outermost_(t_depth++ == 0) {}
+Relay::Relay(const char* name) : name_(name), outermost_(ThisThread().relayDepth++ == 0) {}
 
 bool Relay::Traced() const {
     return outermost_ && TraceFile() != nullptr;
@@ -62,7 +57,7 @@ void Relay::Write(const char* format, ...) const {
 }
 
 Relay::~Relay() {
-    --t_depth;
+    --ThisThread().relayDepth;
 }
 
 void Relay::WriteMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) const {
@@ -87,12 +82,12 @@ bool Relay::Fails(const char* name) const {
     return true;
 }
 
-CallOut::CallOut() : saved_(t_depth) {
-    t_depth = 0;
+CallOut::CallOut() : saved_(ThisThread().relayDepth) {
+    ThisThread().relayDepth = 0;
 }
 
 CallOut::~CallOut() {
-    t_depth = saved_;
+    ThisThread().relayDepth = saved_;
 }
 
 std::string Quoted(const char* text) {

@@ -8,44 +8,40 @@
 namespace winx11 {
 namespace {
 
-struct ContextState {
-    GLXContext glx = nullptr;
-    int pixelFormat = 0;
-    bool current = false;
-    std::thread::id thread;  // where it is current, while it is
-};
-
-uintptr_t g_nextContext = 0x20010;
-
-std::map<HGLRC, std::unique_ptr<ContextState>>& Contexts() {
-    static std::map<HGLRC, std::unique_ptr<ContextState>> contexts;
-    return contexts;
-}
-
 ContextState* LookupContext(HGLRC handle) {
-    std::lock_guard<std::mutex> lock(TableMutex());
-    const auto found = Contexts().find(handle);
-    return found == Contexts().end() ? nullptr : found->second.get();
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    const auto found = library.contexts.find(handle);
+    return found == library.contexts.end() ? nullptr : found->second.get();
 }
 
-thread_local HGLRC t_currentContext = nullptr;
-thread_local HDC t_currentDC = nullptr;
+GLXContext GlxOf(const ContextState& context) {
+    return static_cast<GLXContext>(context.glx);
+}
+
+// Marks `handle` current on no thread.
+void MarkNotCurrent(HGLRC handle) {
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    const auto found = library.contexts.find(handle);
+    if (found != library.contexts.end()) found->second->current = false;
+}
 
 void ReleaseCurrent() {
-    if (ContextState* context = LookupContext(t_currentContext)) {
-        context->current = false;
-    }
+    ThreadState& thread = ThisThread();
+    MarkNotCurrent(thread.currentContext);
     if (::Display* display = DisplayIfOpen()) {
         glXMakeContextCurrent(display, None, None, nullptr);
     }
-    t_currentContext = nullptr;
-    t_currentDC = nullptr;
+    thread.currentContext = nullptr;
+    thread.currentDC = nullptr;
 }
 
 }  // namespace
 
 void ReleaseContextsOn(HDC hdc) {
-    if (t_currentContext != nullptr && t_currentDC == hdc) {
+    const ThreadState& thread = ThisThread();
+    if (thread.currentContext != nullptr && thread.currentDC == hdc) {
         ReleaseCurrent();
     }
 }
@@ -77,10 +73,11 @@ extern "C" HGLRC WINAPI wglCreateContext(HDC hdc) {
     auto context = std::make_unique<ContextState>();
     context->glx = glx;
     context->pixelFormat = window->pixelFormat;
-    std::lock_guard<std::mutex> lock(TableMutex());
-    const auto handle = reinterpret_cast<HGLRC>(g_nextContext);
-    g_nextContext += 4;
-    Contexts()[handle] = std::move(context);
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    const auto handle = reinterpret_cast<HGLRC>(library.nextContext);
+    library.nextContext += 4;
+    library.contexts[handle] = std::move(context);
     return handle;
 }
 
@@ -89,8 +86,9 @@ extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
     if (relay.Traced())
         relay.Write("%p, %p", static_cast<const void*>(hdc), static_cast<const void*>(handle));
     if (relay.Fails("wglMakeCurrent")) return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    ThreadState& thread = ThisThread();
     if (handle == nullptr) {
-        if (t_currentContext != nullptr) {
+        if (thread.currentContext != nullptr) {
             ReleaseCurrent();
             return TRUE;
         }
@@ -102,28 +100,32 @@ extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
     if (context == nullptr || window == nullptr) {
         return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     }
-    if (context->current && context->thread != std::this_thread::get_id()) {
-        return Fail<BOOL>(ERROR_BUSY, FALSE);
-    }
     if (window->pixelFormat != context->pixelFormat) {
         return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
     }
+    const auto self = std::this_thread::get_id();
+    {
+        // Claimed before binding, so two threads cannot both take it.
+        std::lock_guard<std::mutex> lock(TheLibrary().lock);
+        if (context->current && context->thread != self) {
+            return Fail<BOOL>(ERROR_BUSY, FALSE);
+        }
+        context->current = true;
+        context->thread = self;
+    }
     // No error trap: binding happens twice a frame, and a trap costs a round
     // trip. GLX reports a failed bind through the result.
-    if (!glXMakeContextCurrent(GetDisplay(), window->xid, window->xid, context->glx)) {
+    if (!glXMakeContextCurrent(GetDisplay(), window->xid, window->xid, GlxOf(*context))) {
+        if (thread.currentContext != handle) MarkNotCurrent(handle);
         return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     }
     // A context still current on this thread is no longer current once
     // another is bound.
-    if (t_currentContext != nullptr && t_currentContext != handle) {
-        if (ContextState* previous = LookupContext(t_currentContext)) {
-            previous->current = false;
-        }
+    if (thread.currentContext != nullptr && thread.currentContext != handle) {
+        MarkNotCurrent(thread.currentContext);
     }
-    context->current = true;
-    context->thread = std::this_thread::get_id();
-    t_currentContext = handle;
-    t_currentDC = hdc;
+    thread.currentContext = handle;
+    thread.currentDC = hdc;
     return TRUE;
 }
 
@@ -134,26 +136,29 @@ extern "C" BOOL WINAPI wglDeleteContext(HGLRC handle) {
     if (context == nullptr) {
         return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     }
-    if (context->current) {
-        if (context->thread != std::this_thread::get_id()) {
-            return Fail<BOOL>(ERROR_BUSY, FALSE);
-        }
+    if (ThisThread().currentContext == handle) {
         ReleaseCurrent();
+    } else {
+        std::lock_guard<std::mutex> lock(TheLibrary().lock);
+        if (context->current) {
+            return Fail<BOOL>(ERROR_BUSY, FALSE);  // current on another thread
+        }
     }
-    glXDestroyContext(GetDisplay(), context->glx);
-    std::lock_guard<std::mutex> lock(TableMutex());
-    Contexts().erase(handle);
+    glXDestroyContext(GetDisplay(), GlxOf(*context));
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    library.contexts.erase(handle);
     return TRUE;
 }
 
 extern "C" HGLRC WINAPI wglGetCurrentContext(void) {
     const Relay relay("wglGetCurrentContext");
     if (relay.Traced()) relay.Write("%s", "");
-    return t_currentContext;
+    return ThisThread().currentContext;
 }
 
 extern "C" HDC WINAPI wglGetCurrentDC(void) {
     const Relay relay("wglGetCurrentDC");
     if (relay.Traced()) relay.Write("%s", "");
-    return t_currentDC;
+    return ThisThread().currentDC;
 }

@@ -9,9 +9,6 @@
 namespace winx11 {
 namespace {
 
-// Where CW_USEDEFAULT windows go: cascaded from the top-left corner.
-int g_cascade = 0;
-
 // The end of every window: no context stays bound to it, the X window goes
 // (unless another client took it already) and the handles die.
 void ForgetWindow(HWND hwnd, bool destroyXWindow) {
@@ -118,9 +115,10 @@ extern "C" HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR w
     }
     const bool positioned = x != CW_USEDEFAULT;
     if (!positioned) {
-        x = 26 * (g_cascade % 8);
-        y = 26 * (g_cascade % 8);
-        ++g_cascade;
+        // Cascaded from the top-left corner.
+        const int step = NextCascade() % 8;
+        x = 26 * step;
+        y = 26 * step;
     }
     window->x = x + frame.left;
     window->y = y + frame.top;
@@ -176,10 +174,15 @@ extern "C" BOOL WINAPI DestroyWindow(HWND hwnd) {
 extern "C" BOOL WINAPI ShowWindow(HWND hwnd, int command) {
     const Relay relay("ShowWindow");
     if (relay.Traced()) relay.Write("%p, %d", static_cast<const void*>(hwnd), command);
-    WindowState* window = LookupWindow(hwnd);
-    if (window == nullptr) {
+    std::thread::id owner;
+    if (!OwnerThread(hwnd, owner)) {
         return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     }
+    // WM_SHOWWINDOW would run the procedure here, off its thread.
+    if (owner != std::this_thread::get_id()) {
+        return Fail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+    }
+    WindowState* window = LookupWindow(hwnd);
     const bool wasVisible = window->visible;
     const bool show = command != SW_HIDE;
     if (show != wasVisible) {

@@ -6,19 +6,6 @@
 namespace winx11 {
 namespace {
 
-struct ClassEntry {
-    ATOM atom;
-    ClassInfo info;
-};
-
-// Per process, as application-local classes are in Win32.
-std::map<std::u32string, ClassEntry>& Classes() {
-    static std::map<std::u32string, ClassEntry> classes;
-    return classes;
-}
-
-ATOM g_nextAtom = 0xC000;  // where Win32's string atoms start
-
 bool IsIntAtom(LPCSTR name) {
     return reinterpret_cast<uintptr_t>(name) < 0x10000;
 }
@@ -26,13 +13,14 @@ bool IsIntAtom(LPCSTR name) {
 }  // namespace
 
 bool LookupClass(LPCSTR name, ClassInfo& info) {
-    std::lock_guard<std::mutex> lock(TableMutex());
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
     if (name == nullptr) {
         return false;
     }
     if (IsIntAtom(name)) {
         const auto atom = static_cast<ATOM>(reinterpret_cast<uintptr_t>(name));
-        for (const auto& entry : Classes()) {
+        for (const auto& entry : library.classes) {
             if (entry.second.atom == atom) {
                 info = entry.second.info;
                 return true;
@@ -40,8 +28,8 @@ bool LookupClass(LPCSTR name, ClassInfo& info) {
         }
         return false;
     }
-    const auto found = Classes().find(ClassNameKey(name));
-    if (found == Classes().end()) {
+    const auto found = library.classes.find(ClassNameKey(name));
+    if (found == library.classes.end()) {
         return false;
     }
     info = found->second.info;
@@ -65,13 +53,14 @@ extern "C" ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* windowClass) {
     if (std::strlen(windowClass->lpszClassName) > 255) {
         return Fail<ATOM>(ERROR_INVALID_PARAMETER, 0);
     }
-    std::lock_guard<std::mutex> lock(TableMutex());
-    const auto inserted = Classes().emplace(
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    const auto inserted = library.classes.emplace(
         ClassNameKey(windowClass->lpszClassName),
-        ClassEntry{g_nextAtom,
+        ClassEntry{library.nextAtom,
                    {windowClass->lpfnWndProc, windowClass->style, windowClass->lpszClassName}});
     if (!inserted.second) {
         return Fail<ATOM>(ERROR_CLASS_ALREADY_EXISTS, 0);
     }
-    return g_nextAtom++;
+    return library.nextAtom++;
 }

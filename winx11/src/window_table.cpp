@@ -1,5 +1,5 @@
 // The handle tables: which windows, device contexts and X windows exist,
-// and which handle stands for which. Every access holds the table lock.
+// and which handle stands for which. Every access holds the library lock.
 
 #include <map>
 #include <memory>
@@ -7,41 +7,19 @@
 #include "internal.h"
 
 namespace winx11 {
-namespace {
-
-// Handle values are never reused, so a stale handle is always recognised.
-uintptr_t g_nextHandle = 0x10010;
-
-std::map<HWND, std::unique_ptr<WindowState>>& Windows() {
-    static std::map<HWND, std::unique_ptr<WindowState>> windows;
-    return windows;
-}
-std::map<HDC, HWND>& DeviceContexts() {
-    static std::map<HDC, HWND> dcs;
-    return dcs;
-}
-std::map<::Window, HWND>& XWindows() {
-    static std::map<::Window, HWND> xids;
-    return xids;
-}
-
-}  // namespace
-
-std::mutex& TableMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
 
 WindowState* LookupWindow(HWND hwnd) {
-    std::lock_guard<std::mutex> lock(TableMutex());
-    const auto found = Windows().find(hwnd);
-    return found == Windows().end() ? nullptr : found->second.get();
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    const auto found = library.windows.find(hwnd);
+    return found == library.windows.end() ? nullptr : found->second.get();
 }
 
 bool OwnerThread(HWND hwnd, std::thread::id& thread) {
-    std::lock_guard<std::mutex> lock(TableMutex());
-    const auto found = Windows().find(hwnd);
-    if (found == Windows().end()) {
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    const auto found = library.windows.find(hwnd);
+    if (found == library.windows.end()) {
         return false;
     }
     thread = found->second->thread;
@@ -49,26 +27,41 @@ bool OwnerThread(HWND hwnd, std::thread::id& thread) {
 }
 
 WindowState* LookupWindowByDC(HDC hdc) {
-    std::lock_guard<std::mutex> lock(TableMutex());
-    const auto dc = DeviceContexts().find(hdc);
-    if (dc == DeviceContexts().end()) {
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    const auto dc = library.deviceContexts.find(hdc);
+    if (dc == library.deviceContexts.end()) {
         return nullptr;
     }
-    return Windows().at(dc->second).get();
+    return library.windows.at(dc->second).get();
+}
+
+bool OwnerOfXWindow(::Window xid, std::thread::id& thread) {
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    const auto found = library.xWindows.find(xid);
+    if (found == library.xWindows.end()) {
+        return false;
+    }
+    thread = library.windows.at(found->second)->thread;
+    return true;
 }
 
 WindowState* LookupWindowByXid(::Window xid) {
-    std::lock_guard<std::mutex> lock(TableMutex());
-    const auto found = XWindows().find(xid);
-    return found == XWindows().end() ? nullptr : Windows().at(found->second).get();
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    const auto found = library.xWindows.find(xid);
+    return found == library.xWindows.end() ? nullptr : library.windows.at(found->second).get();
 }
 
 HWND FindWindowNeedingPaint(HWND filter) {
-    std::lock_guard<std::mutex> lock(TableMutex());
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
     const auto self = std::this_thread::get_id();
-    for (const auto& entry : Windows()) {
+    for (const auto& entry : library.windows) {
         const WindowState& window = *entry.second;
-        if (window.needsPaint && window.thread == self &&
+        // The owner first: another thread's window is that thread's to read.
+        if (window.thread == self && window.needsPaint &&
             (filter == nullptr || filter == window.handle)) {
             return window.handle;
         }
@@ -77,33 +70,42 @@ HWND FindWindowNeedingPaint(HWND filter) {
 }
 
 HWND AddWindow(std::unique_ptr<WindowState> window) {
-    std::lock_guard<std::mutex> lock(TableMutex());
-    const HWND hwnd = reinterpret_cast<HWND>(g_nextHandle);
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    const HWND hwnd = reinterpret_cast<HWND>(library.nextHandle);
     window->handle = hwnd;
-    window->dc = reinterpret_cast<HDC>(g_nextHandle + 2);
-    g_nextHandle += 4;
-    DeviceContexts()[window->dc] = hwnd;
-    XWindows()[window->xid] = hwnd;
-    Windows()[hwnd] = std::move(window);
+    window->dc = reinterpret_cast<HDC>(library.nextHandle + 2);
+    library.nextHandle += 4;
+    library.deviceContexts[window->dc] = hwnd;
+    library.xWindows[window->xid] = hwnd;
+    library.windows[hwnd] = std::move(window);
     return hwnd;
 }
 
 void ReplaceXWindow(WindowState& window, ::Window xid, ::Visual* visual, int depth) {
-    std::lock_guard<std::mutex> lock(TableMutex());
-    XWindows().erase(window.xid);
-    XWindows()[xid] = window.handle;
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    library.xWindows.erase(window.xid);
+    library.xWindows[xid] = window.handle;
     window.xid = xid;
     window.visual = visual;
     window.depth = depth;
 }
 
 void RemoveWindow(HWND hwnd) {
-    std::lock_guard<std::mutex> lock(TableMutex());
-    const auto found = Windows().find(hwnd);
-    if (found == Windows().end()) return;
-    XWindows().erase(found->second->xid);
-    DeviceContexts().erase(found->second->dc);
-    Windows().erase(found);
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    const auto found = library.windows.find(hwnd);
+    if (found == library.windows.end()) return;
+    library.xWindows.erase(found->second->xid);
+    library.deviceContexts.erase(found->second->dc);
+    library.windows.erase(found);
+}
+
+int NextCascade() {
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    return library.cascade++;
 }
 
 }  // namespace winx11

@@ -8,16 +8,6 @@
 namespace winx11 {
 namespace {
 
-// X gives the text of a key press only with the event; TranslateMessage
-// sees just the MSG, so the text waits here under the key's code and time.
-struct KeyText {
-    BYTE keycode = 0;
-    DWORD time = 0;
-    std::string utf8;
-};
-thread_local std::array<KeyText, 16> t_keyTexts;
-thread_local size_t t_nextKeyText = 0;
-
 void RememberKeyText(XKeyEvent& event) {
     char latin1[16];
     KeySym keysym;
@@ -33,8 +23,10 @@ void RememberKeyText(XKeyEvent& event) {
         }
     }
     if (!utf8.empty()) {
-        t_keyTexts[t_nextKeyText++ % t_keyTexts.size()] = {static_cast<BYTE>(event.keycode),
-                                                           static_cast<DWORD>(event.time), utf8};
+        // The owner's, which handles the event and translates the key.
+        ThreadState& thread = ThisThread();
+        thread.keyTexts[thread.nextKeyText++ % thread.keyTexts.size()] = {
+            static_cast<BYTE>(event.keycode), static_cast<DWORD>(event.time), utf8};
     }
 }
 
@@ -206,15 +198,26 @@ void Translate(XEvent& event) {
 }  // namespace
 
 void PumpXEvents(::Display* display) {
-    while (XPending(display) > 0) {
-        XEvent event;
-        XNextEvent(display, &event);
-        Translate(event);
+    {
+        // One reader at a time, and none inside another thread's error
+        // trap, whose errors this reading would otherwise take.
+        const std::lock_guard<std::recursive_mutex> hold(TheLibrary().x);
+        while (XPending(display) > 0) {
+            XEvent event;
+            XNextEvent(display, &event);
+            // Win32 handles a window's messages on the thread that created
+            // it: the event waits there. Events of X windows no longer
+            // any window's (replaced, destroyed) are dropped.
+            std::thread::id owner;
+            if (OwnerOfXWindow(event.xany.window, owner)) QueueXEvent(owner, event);
+        }
     }
+    XEvent event;
+    while (TakeXEvent(event)) Translate(event);
 }
 
 bool TakeKeyText(BYTE keycode, DWORD time, std::string& utf8) {
-    for (KeyText& entry : t_keyTexts) {
+    for (KeyText& entry : ThisThread().keyTexts) {
         if (!entry.utf8.empty() && entry.keycode == keycode && entry.time == time) {
             utf8 = std::move(entry.utf8);
             entry.utf8.clear();

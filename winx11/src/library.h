@@ -1,0 +1,150 @@
+#pragma once
+
+// Everything the subset remembers, in one place: what the process shares
+// (`Library`) and what each thread keeps for itself (`ThreadState`). Who may
+// touch which part is written beside it; the contract it serves is the one
+// in <windows.h>.
+
+#include <windows.h>
+
+#include <X11/Xlib.h>
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace winx11 {
+
+struct Atoms {
+    Atom wmProtocols;
+    Atom wmDeleteWindow;
+    Atom netWmName;
+    Atom utf8String;
+};
+
+// A window. `handle`, `dc` and `thread` are fixed when it is created. The
+// rest is read and written only on `thread`, the window's owner (the X
+// events that change it are handled there too); `xid`, `visual` and `depth`
+// change under Library::lock, since other threads look windows up by `xid`.
+struct WindowState {
+    HWND handle = nullptr;
+    HDC dc = nullptr;
+    ::Window xid = 0;
+    ::Visual* visual = nullptr;  // the X window's visual
+    int depth = 0;
+    WNDPROC proc = nullptr;
+    UINT classStyle = 0;
+    DWORD style = 0;
+    std::string title;      // as given, code page 932
+    std::string className;  // as registered
+    int x = 0;
+    int y = 0;
+    int clientWidth = 0;
+    int clientHeight = 0;
+    bool visible = false;
+    bool needsPaint = false;
+    bool destroying = false;
+    int pixelFormat = 0;  // 1-based; 0 while none is set
+    std::thread::id thread;
+};
+
+struct ClassInfo {
+    WNDPROC proc;
+    UINT style;
+    std::string name;  // as registered
+};
+
+struct ClassEntry {
+    ATOM atom;
+    ClassInfo info;
+};
+
+// A thread's message queue. Posted messages come before window-system
+// input, then WM_QUIT, then WM_PAINT: the order Win32 retrieves them in.
+// `xEvents` are X events for the thread's windows, read off the connection
+// by whichever thread pumped it and handled by this one.
+struct ThreadQueue {
+    std::deque<MSG> posted;
+    std::deque<MSG> input;
+    std::deque<XEvent> xEvents;
+    bool quitPosted = false;
+    int quitCode = 0;
+};
+
+// An OpenGL context. `current` and `thread` change under Library::lock.
+struct ContextState {
+    void* glx = nullptr;  // GLXContext; only the GLX files know the type
+    int pixelFormat = 0;
+    bool current = false;
+    std::thread::id thread;  // where it is current, while it is
+};
+
+class XErrorTrap;
+struct PixelFormatTable;
+
+struct Library {
+    // Guards the tables and queues below. Held only while one is read or
+    // changed: never across a window procedure, nor while waiting on the X
+    // server, so no thread waits on it for long and no procedure can
+    // deadlock on it.
+    std::mutex lock;
+    std::map<HWND, std::unique_ptr<WindowState>> windows;
+    std::map<HDC, HWND> deviceContexts;
+    std::map<::Window, HWND> xWindows;
+    uintptr_t nextHandle = 0x10010;  // never reused: a stale handle stays stale
+    int cascade = 0;                 // where the next CW_USEDEFAULT window goes
+    // Per process, as application-local classes are in Win32.
+    std::map<std::u32string, ClassEntry> classes;
+    ATOM nextAtom = 0xC000;  // where Win32's string atoms start
+    std::map<std::thread::id, ThreadQueue> queues;
+    std::map<HGLRC, std::unique_ptr<ContextState>> contexts;
+    uintptr_t nextContext = 0x20010;
+
+    // The X connection, opened once by the first thread that needs it; Xlib
+    // makes each call on it safe from any thread. What must not interleave
+    // with another thread's requests holds `x`: an error trap from open to
+    // close (errors are matched to it by serial), and reading events off
+    // the connection. Re-entrant, since traps nest; never held while a
+    // window procedure runs.
+    std::once_flag displayOnce;
+    ::Display* display = nullptr;
+    Atoms atoms = {};
+    std::recursive_mutex x;
+    XErrorTrap* innermostTrap = nullptr;  // under `x`
+    // The display's pixel formats, loaded once; fixed from then on.
+    std::once_flag pixelFormatsOnce;
+    const PixelFormatTable* pixelFormats = nullptr;
+};
+
+// The one instance. Never destroyed: a thread or an exit handler (the
+// OpenGL driver's) may still call in while the process ends.
+Library& TheLibrary();
+
+// X gives the text of a key press only with the event; TranslateMessage
+// sees just the MSG, so the text waits under the key's code and time.
+struct KeyText {
+    BYTE keycode = 0;
+    DWORD time = 0;
+    std::string utf8;
+};
+
+// What Win32 keeps per thread; only its own thread touches it.
+struct ThreadState {
+    DWORD lastError = ERROR_SUCCESS;
+    HGLRC currentContext = nullptr;
+    HDC currentDC = nullptr;
+    // Calls the subset makes to itself are no calls of the program's: only
+    // the outermost is traced.
+    int relayDepth = 0;
+    std::array<KeyText, 16> keyTexts;
+    size_t nextKeyText = 0;
+};
+
+ThreadState& ThisThread();
+
+}  // namespace winx11
