@@ -64,6 +64,8 @@ export OPENGL_TEST_I686_HOW=$i686_how
 build_preset linux-i686
 # The native build again with AddressSanitizer and UndefinedBehaviorSanitizer.
 build_preset sanitize
+# The tests that call in from several threads, with ThreadSanitizer.
+build_preset thread-sanitize
 build_preset native
 
 # --- test --------------------------------------------------------------------
@@ -85,6 +87,7 @@ run_stage "i686 arithmetic (32-bit Linux code under qemu)" ctest --preset linux-
 # cases run a Windows exe, which the sanitizers do not see, and valgrind
 # does not run sanitized programs.
 run_stage "native under AddressSanitizer and UndefinedBehaviorSanitizer" ctest --preset sanitize
+run_stage "native threads under ThreadSanitizer" ctest --preset thread-sanitize
 
 wine_prefixes+=("$build/win-x86_64/wineprefix")
 say "test: starting Wine for the x86-64 build"

@@ -6,6 +6,7 @@
 
 #include "support/application_probe.h"
 #include "support/recording_renderer.h"
+#include "platform/main_window.h"
 #include "support/window_with_procedure.h"
 #include "x11_client.h"
 
@@ -24,7 +25,9 @@ LRESULT CALLBACK CountingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 TEST(InputBurst, TenThousandKeyPressesAreAllDispatchedAndFramesResume) {
     const X11Client probe;
     ASSERT_NE(probe.display(), nullptr);
-    MainWindow window = CreateWindowWithProcedure("BurstWindow", CountingProc, "burst probe");
+    MainWindow window = {CreateWindowWithProcedure("BurstWindow", CountingProc, "burst probe"),
+                         nullptr};
+    if (window.hwnd != nullptr) window.hdc = GetDC(window.hwnd);
     ASSERT_NE(window.hwnd, nullptr);
     const ::Window xid = probe.FindByTitle("burst probe");
     ASSERT_NE(xid, 0u);

@@ -13,6 +13,7 @@
 
 #include "support/application_probe.h"
 #include "support/recording_renderer.h"
+#include "platform/main_window.h"
 #include "support/window_with_procedure.h"
 
 namespace {
@@ -68,7 +69,9 @@ void PostBurst(HWND hwnd, Burst& burst) {
 }
 
 TEST(InputBurst, InputArrivingFromAnotherThreadHoldsFramesBackUntilTheLastIsDispatched) {
-    MainWindow window = CreateWindowWithProcedure("QueuedBurstWindow", BurstProc, "queued burst");
+    MainWindow window = {CreateWindowWithProcedure("QueuedBurstWindow", BurstProc, "queued burst"),
+                         nullptr};
+    if (window.hwnd != nullptr) window.hdc = GetDC(window.hwnd);
     ASSERT_NE(window.hwnd, nullptr);
 
     Burst burst;

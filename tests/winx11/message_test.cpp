@@ -4,8 +4,10 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "support/recording_window.h"
+#include "support/window_with_procedure.h"
 
 namespace {
 
@@ -154,6 +156,71 @@ TEST_F(MessageTest, PostingFromAnotherThreadWhileTheOwnerDestroysTheWindowFailsC
     sender.join();
     EXPECT_LT(posted, 9000) << "the posts went on after the window was destroyed";
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+}
+
+// Where the shared window's messages arrived, and how many.
+std::atomic<int> g_shared{0};
+std::atomic<int> g_sharedElsewhere{0};
+std::thread::id g_sharedOwner;
+
+LRESULT CALLBACK CountShared(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_USER + 9) {
+        ++g_shared;
+        if (std::this_thread::get_id() != g_sharedOwner) ++g_sharedElsewhere;
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// Several threads, each with a window of its own that it shows, pumps and
+// destroys, all posting to one window of another thread at the same time:
+// every message arrives once, on its window's thread. Run under the thread
+// sanitizer too, where any unguarded state shared between the calls shows.
+TEST_F(MessageTest, ThreadsWithWindowsOfTheirOwnPostToAWindowOfAnotherThreadAndLoseNothing) {
+    g_sharedOwner = std::this_thread::get_id();
+    HWND shared = CreateWindowWithProcedure("shared window", CountShared, "shared");
+    // The workers' windows only need to exist, be shown and be destroyed.
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "worker window";
+    ASSERT_NE(RegisterClassExA(&windowClass), 0);
+    ASSERT_NE(shared, nullptr);
+
+    constexpr int kThreads = 3;
+    constexpr int kEach = 300;
+    std::atomic<int> failures{0};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < kThreads; ++t) {
+        workers.emplace_back([&] {
+            HWND own = CreateWindowExA(0, "worker window", "worker", WS_OVERLAPPEDWINDOW, 0, 0, 100,
+                                       100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+            if (own == nullptr) {
+                ++failures;
+                return;
+            }
+            ShowWindow(own, SW_SHOW);
+            MSG msg;
+            for (int i = 0; i < kEach; ++i) {
+                if (!PostMessageA(shared, WM_USER + 9, 0, 0)) ++failures;
+                while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+            }
+            if (!DestroyWindow(own)) ++failures;
+        });
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    MSG msg;
+    while (g_shared < kThreads * kEach && std::chrono::steady_clock::now() < deadline) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        std::this_thread::yield();
+    }
+    for (std::thread& worker : workers) worker.join();
+    DrainMessages();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(g_shared, kThreads * kEach);
+    EXPECT_EQ(g_sharedElsewhere, 0);
+    DestroyWindow(shared);
 }
 
 }  // namespace

@@ -5,12 +5,17 @@
 
 #include <X11/Xutil.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <string>
 #include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "support/recording_window.h"
+#include "support/window_with_procedure.h"
 #include "x11_client.h"
 
 namespace {
@@ -59,12 +64,66 @@ TEST_F(X11Test, ShiftJisTitleReadsAsUtf8InNetWmNameAndAsIcccmTextInWmName) {
     DestroyWindow(hwnd);
 }
 
+// The threads WM_MOVE and WM_SIZE reached the procedure on.
+std::mutex g_placedLock;
+std::vector<std::thread::id> g_placedOn;
+
+LRESULT CALLBACK RecordPlacingThread(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_MOVE || message == WM_SIZE) {
+        const std::lock_guard<std::mutex> lock(g_placedLock);
+        g_placedOn.push_back(std::this_thread::get_id());
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// Win32 runs a window's procedure for its messages on the thread that made
+// it. Another thread pumping its own queue reads the one X connection too,
+// and must leave this window's events to their owner.
+TEST_F(X11Test, XEventsReachTheProcedureOnTheOwnersThreadWhileAnotherThreadPumps) {
+    HWND hwnd = CreateWindowWithProcedure("placing thread probe", RecordPlacingThread,
+                                          "placing thread probe");
+    ASSERT_NE(hwnd, nullptr);
+    ShowWindow(hwnd, SW_SHOW);
+    ::Window xid = 0;
+    ASSERT_TRUE(
+        WaitUntil(2, [&] { return (xid = probe.FindByTitle("placing thread probe")) != 0; }));
+    g_placedOn.clear();
+
+    std::atomic<bool> stop{false};
+    std::thread pumper([&] {
+        MSG msg;
+        while (!stop) {
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+            std::this_thread::yield();
+        }
+    });
+    // Placed by another client, as a window manager places windows, while
+    // only the other thread pumps.
+    XMoveResizeWindow(probe.display(), xid, 40, 50, 300, 200);
+    XSync(probe.display(), False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    stop = true;
+    pumper.join();
+
+    ASSERT_TRUE(PumpUntil([&] {
+        const std::lock_guard<std::mutex> lock(g_placedLock);
+        return g_placedOn.size() >= 2;
+    })) << "the window never heard of its new place";
+    for (const std::thread::id& thread : g_placedOn) {
+        EXPECT_EQ(thread, std::this_thread::get_id()) << "a procedure ran on the pumping thread";
+    }
+    DestroyWindow(hwnd);
+}
+
 TEST_F(X11Test, ClassHintNamesTheRunningProgramOrItsResourceName) {
     const auto instanceName = [&](const char* title) {
         HWND hwnd = CreateTitled(title);
         XClassHint hint = {};
         std::string name;
-        if (XGetClassHint(probe.display(), probe.FindByTitle(title), &hint) != 0) {
+        // Another connection's requests reach the server in their own time.
+        ::Window xid = 0;
+        WaitUntil(2, [&] { return (xid = probe.FindByTitle(title)) != 0; });
+        if (XGetClassHint(probe.display(), xid, &hint) != 0) {
             name = hint.res_name;
             XFree(hint.res_name);
             XFree(hint.res_class);
