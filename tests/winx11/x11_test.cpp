@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 #include <atomic>
@@ -59,7 +60,15 @@ TEST_F(X11Test, ShiftJisTitleReadsAsUtf8InNetWmNameAndAsIcccmTextInWmName) {
     const std::string expected = kProgramTitleUtf8;
     const ::Window xid = probe.FindByTitle(expected);
     ASSERT_NE(xid, 0u);
-    // WM_NAME as an ICCCM client reads it, whatever type carries it.
+    // WM_NAME in one of ICCCM's types, which every client can read (not
+    // UTF8_STRING, which older window managers and tools cannot), and
+    // reading as the title.
+    XTextProperty name = {};
+    ASSERT_NE(XGetWMName(probe.display(), xid, &name), 0);
+    XFree(name.value);
+    const Atom compoundText = XInternAtom(probe.display(), "COMPOUND_TEXT", False);
+    EXPECT_TRUE(name.encoding == XA_STRING || name.encoding == compoundText)
+        << "WM_NAME has type " << XGetAtomName(probe.display(), name.encoding);
     EXPECT_EQ(probe.WmName(xid), expected);
     DestroyWindow(hwnd);
 }
