@@ -52,6 +52,7 @@ struct PixelFormatInfo {
 
 struct PixelFormatTable {
     std::deque<PixelFormatInfo> formats;  // a deque: the entries cannot move
+    GLXFBConfig* configs = nullptr;       // GLX's list, which they point into
 };
 
 namespace {
@@ -143,9 +144,9 @@ PixelFormatTable* LoadFormats() {
                           GLX_RGBA_BIT,      GLX_X_RENDERABLE, True,
                           GLX_X_VISUAL_TYPE, GLX_TRUE_COLOR,   None};
     int count = 0;
-    GLXFBConfig* configs = glXChooseFBConfig(display, DefaultScreen(display), wanted, &count);
+    table->configs = glXChooseFBConfig(display, DefaultScreen(display), wanted, &count);
     for (int i = 0; i < count; ++i) {
-        const GLXFBConfig config = configs[i];
+        const GLXFBConfig config = table->configs[i];
         // A descriptor cannot ask for multisampling, so no format may bring
         // it unasked: it would cost every frame several times the work.
         if (QueryGlxAttribute(display, config, GLX_SAMPLE_BUFFERS) != 0) {
