@@ -36,10 +36,8 @@ int ConnectionLost(::Display* /*display*/) {
 }  // namespace
 
 ::Display* DisplayIfOpen() {
-    // Never opens, so it must not wait on a thread that is opening.
-    Library& library = TheLibrary();
-    std::lock_guard<std::mutex> lock(library.lock);
-    return library.display;
+    // Never opens, so it never waits on a thread that is opening.
+    return TheLibrary().display.load(std::memory_order_acquire);
 }
 
 ::Display* GetDisplay() {
@@ -60,9 +58,8 @@ int ConnectionLost(::Display* /*display*/) {
         char* names[] = {wmProtocols, wmDeleteWindow, netWmName, utf8String};
         Atom atoms[4] = {};
         XInternAtoms(display, names, 4, False, atoms);
-        std::lock_guard<std::mutex> lock(library.lock);
         library.atoms = {atoms[0], atoms[1], atoms[2], atoms[3]};
-        library.display = display;
+        library.display.store(display, std::memory_order_release);
     });
     return DisplayIfOpen();
 }

@@ -10,6 +10,7 @@
 #include <X11/Xlib.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -112,7 +113,7 @@ struct Library {
     // the connection. Re-entrant, since traps nest; never held while a
     // window procedure runs.
     std::once_flag displayOnce;
-    ::Display* display = nullptr;
+    std::atomic<::Display*> display{nullptr};  // published once `atoms` is set
     Atoms atoms = {};
     std::recursive_mutex x;
     XErrorTrap* innermostTrap = nullptr;  // under `x`
