@@ -11,5 +11,6 @@ source "$root/scripts/xvfb.sh"
 trap stop_xvfbs EXIT
 start_xvfb DISPLAY
 start_xvfb OPENGL_TEST_NOGLX_DISPLAY -extension GLX
-export DISPLAY OPENGL_TEST_NOGLX_DISPLAY
+start_desktop OPENGL_TEST_DESKTOP_DISPLAY
+export DISPLAY OPENGL_TEST_NOGLX_DISPLAY OPENGL_TEST_DESKTOP_DISPLAY
 python3 "$root/scripts/mutate.py" "$@"
