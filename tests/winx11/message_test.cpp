@@ -158,6 +158,34 @@ TEST_F(MessageTest, PostingFromAnotherThreadWhileTheOwnerDestroysTheWindowFailsC
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
 }
 
+#ifndef _WIN32
+// Win32 hands a message sent from another thread to the window's owner and
+// waits for the answer; the subset does not, and refuses rather than run the
+// procedure on a thread that does not own the window.
+TEST_F(MessageTest, SendingOrShowingFromAnotherThreadIsRefusedAndRunsNothing) {
+    HWND hwnd = RecordingWindow::Create();
+    ASSERT_NE(hwnd, nullptr);
+    RecordingWindow::log.clear();
+    LRESULT sent = 1;
+    BOOL shown = TRUE;
+    DWORD sendError = 0;
+    DWORD showError = 0;
+    std::thread([&] {
+        sent = SendMessageA(hwnd, WM_USER + 8, 0, 0);
+        sendError = GetLastError();
+        shown = ShowWindow(hwnd, SW_SHOW);
+        showError = GetLastError();
+    }).join();
+    EXPECT_EQ(sent, 0);
+    EXPECT_EQ(sendError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(showError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(RecordingWindow::log.empty());
+    EXPECT_FALSE(IsWindowVisible(hwnd));
+    DestroyWindow(hwnd);
+}
+#endif
+
 // Where the shared window's messages arrived, and how many.
 std::atomic<int> g_shared{0};
 std::atomic<int> g_sharedElsewhere{0};
