@@ -48,6 +48,7 @@ struct WindowState {
     int clientWidth = 0;
     int clientHeight = 0;
     bool visible = false;
+    bool framed = false;  // the X window sits in a window manager's frame
     bool needsPaint = false;
     bool destroying = false;
     int pixelFormat = 0;  // 1-based; 0 while none is set

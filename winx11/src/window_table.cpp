@@ -90,6 +90,7 @@ void ReplaceXWindow(WindowState& window, ::Window xid, ::Visual* visual, int dep
     window.xid = xid;
     window.visual = visual;
     window.depth = depth;
+    window.framed = false;  // a new X window starts on the root
 }
 
 void RemoveWindow(HWND hwnd) {

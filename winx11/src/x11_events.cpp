@@ -139,10 +139,12 @@ void Translate(XEvent& event) {
             const XConfigureEvent& configure = event.xconfigure;
             // Under a reparenting window manager the server's own event is
             // relative to the frame the window sits in; one the window
-            // manager sends is in root coordinates already (ICCCM 4.1.5).
+            // manager sends is in root coordinates already (ICCCM 4.1.5),
+            // and so is the server's for a window with no frame. Only the
+            // framed case costs the round trip of asking.
             int x = configure.x;
             int y = configure.y;
-            if (!configure.send_event) {
+            if (!configure.send_event && window->framed) {
                 ::Window child = 0;
                 XTranslateCoordinates(configure.display, configure.window,
                                       DefaultRootWindow(configure.display), 0, 0, &x, &y, &child);
@@ -163,6 +165,9 @@ void Translate(XEvent& event) {
             }
             break;
         }
+        case ReparentNotify:
+            window->framed = event.xreparent.parent != DefaultRootWindow(event.xreparent.display);
+            break;
         case KeyPress:
             RememberKeyText(event.xkey);
             PostInput(*window, WM_KEYDOWN, VirtualKey(event.xkey),
