@@ -72,7 +72,7 @@ public:
     // Writes the call of a function that takes a window message.
     void WriteMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) const;
     // True when the program called this function and WINX11_FAIL names it.
-    bool Fails(const char* name) const;
+    bool Fails() const;
 
 private:
     const char* name_;

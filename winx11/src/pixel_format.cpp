@@ -200,7 +200,7 @@ extern "C" int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* de
     const Relay relay("ChoosePixelFormat");
     if (relay.Traced())
         relay.Write("%p, %s", static_cast<const void*>(hdc), Describe(descriptor).c_str());
-    if (relay.Fails("ChoosePixelFormat")) return Fail<int>(ERROR_INVALID_PIXEL_FORMAT, 0);
+    if (relay.Fails()) return Fail<int>(ERROR_INVALID_PIXEL_FORMAT, 0);
     const WindowState* window = LookupWindowByDC(hdc);
     if (window == nullptr) {
         return Fail(ERROR_INVALID_HANDLE, 0);
@@ -294,7 +294,7 @@ extern "C" BOOL WINAPI SetPixelFormat(HDC hdc, int format,
     if (relay.Traced())
         relay.Write("%p, %d, %s", static_cast<const void*>(hdc), format,
                     Describe(descriptor).c_str());
-    if (relay.Fails("SetPixelFormat")) return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
+    if (relay.Fails()) return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
     WindowState* window = LookupWindowByDC(hdc);
     if (window == nullptr) {
         return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);

@@ -65,18 +65,18 @@ void Relay::WriteMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
           static_cast<unsigned long>(wParam), static_cast<unsigned long>(lParam));
 }
 
-bool Relay::Fails(const char* name) const {
+bool Relay::Fails() const {
     if (!outermost_) return false;
     static const std::string failing = [] {
         const char* names = std::getenv("WINX11_FAIL");
         return names != nullptr ? "," + std::string(names) + "," : std::string();
     }();
-    if (failing.empty() || failing.find("," + std::string(name) + ",") == std::string::npos) {
+    if (failing.empty() || failing.find("," + std::string(name_) + ",") == std::string::npos) {
         return false;
     }
     if (std::FILE* file = TraceFile()) {
         std::lock_guard<std::mutex> lock(TraceMutex());
-        std::fprintf(file, "  %s fails, as WINX11_FAIL asks\n", name);
+        std::fprintf(file, "  %s fails, as WINX11_FAIL asks\n", name_);
         std::fflush(file);
     }
     return true;

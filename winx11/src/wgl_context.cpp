@@ -53,7 +53,7 @@ using namespace winx11;
 extern "C" HGLRC WINAPI wglCreateContext(HDC hdc) {
     const Relay relay("wglCreateContext");
     if (relay.Traced()) relay.Write("%p", static_cast<const void*>(hdc));
-    if (relay.Fails("wglCreateContext")) return Fail<HGLRC>(ERROR_INVALID_PIXEL_FORMAT, nullptr);
+    if (relay.Fails()) return Fail<HGLRC>(ERROR_INVALID_PIXEL_FORMAT, nullptr);
     const WindowState* window = LookupWindowByDC(hdc);
     if (window == nullptr) {
         return Fail<HGLRC>(ERROR_INVALID_HANDLE, nullptr);
@@ -85,7 +85,7 @@ extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
     const Relay relay("wglMakeCurrent");
     if (relay.Traced())
         relay.Write("%p, %p", static_cast<const void*>(hdc), static_cast<const void*>(handle));
-    if (relay.Fails("wglMakeCurrent")) return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    if (relay.Fails()) return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     ThreadState& thread = ThisThread();
     if (handle == nullptr) {
         if (thread.currentContext != nullptr) {
@@ -95,18 +95,22 @@ extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
         // Releasing with nothing current and no DC is refused, as Wine does.
         return hdc == nullptr ? Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE) : TRUE;
     }
-    ContextState* context = LookupContext(handle);
     const WindowState* window = LookupWindowByDC(hdc);
-    if (context == nullptr || window == nullptr) {
-        return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
-    }
-    if (window->pixelFormat != context->pixelFormat) {
-        return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
-    }
-    const auto self = std::this_thread::get_id();
+    ContextState* context = nullptr;
     {
-        // Claimed before binding, so two threads cannot both take it.
-        std::lock_guard<std::mutex> lock(TheLibrary().lock);
+        // Found and claimed under one lock, so two threads cannot both take
+        // it.
+        Library& library = TheLibrary();
+        std::lock_guard<std::mutex> lock(library.lock);
+        const auto found = library.contexts.find(handle);
+        if (found == library.contexts.end() || window == nullptr) {
+            return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+        }
+        context = found->second.get();
+        if (window->pixelFormat != context->pixelFormat) {
+            return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
+        }
+        const auto self = std::this_thread::get_id();
         if (context->current && context->thread != self) {
             return Fail<BOOL>(ERROR_BUSY, FALSE);
         }

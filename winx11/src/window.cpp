@@ -84,7 +84,7 @@ extern "C" HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR w
                     Quoted(windowName).c_str(), static_cast<unsigned long>(style), x, y, width,
                     height, static_cast<const void*>(parent), static_cast<const void*>(menu),
                     static_cast<const void*>(instance), static_cast<const void*>(param));
-    if (relay.Fails("CreateWindowExA")) return Fail<HWND>(ERROR_NOT_ENOUGH_MEMORY, nullptr);
+    if (relay.Fails()) return Fail<HWND>(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     ClassInfo windowClass;
     if (!LookupClass(className, windowClass)) {
         return Fail<HWND>(ERROR_CANNOT_FIND_WND_CLASS, nullptr);
@@ -234,7 +234,7 @@ extern "C" BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect) {
 extern "C" HDC WINAPI GetDC(HWND hwnd) {
     const Relay relay("GetDC");
     if (relay.Traced()) relay.Write("%p", static_cast<const void*>(hwnd));
-    if (relay.Fails("GetDC")) return Fail<HDC>(ERROR_INVALID_WINDOW_HANDLE, nullptr);
+    if (relay.Fails()) return Fail<HDC>(ERROR_INVALID_WINDOW_HANDLE, nullptr);
     // Every window here has a device context of its own, as CS_OWNDC gives:
     // the same handle on every call, keeping its pixel format.
     const WindowState* window = LookupWindow(hwnd);

@@ -43,7 +43,7 @@ using namespace winx11;
 extern "C" ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* windowClass) {
     const Relay relay("RegisterClassExA");
     if (relay.Traced()) relay.Write("%s", Describe(windowClass).c_str());
-    if (relay.Fails("RegisterClassExA")) return Fail<ATOM>(ERROR_CLASS_ALREADY_EXISTS, 0);
+    if (relay.Fails()) return Fail<ATOM>(ERROR_CLASS_ALREADY_EXISTS, 0);
     if (windowClass == nullptr || windowClass->cbSize != sizeof(WNDCLASSEXA) ||
         windowClass->lpszClassName == nullptr || IsIntAtom(windowClass->lpszClassName) ||
         windowClass->lpfnWndProc == nullptr) {
