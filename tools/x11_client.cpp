@@ -4,6 +4,7 @@
 #include <X11/Xutil.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -52,21 +53,51 @@ X11Client::~X11Client() {
     if (display_ != nullptr) XCloseDisplay(display_);
 }
 
-std::string X11Client::Utf8Property(::Window window, const char* name) const {
-    ErrorScope scope(display_);
-    Atom type = None;
+namespace {
+
+struct XFreeDeleter {
+    void operator()(unsigned char* data) const { XFree(data); }
+};
+
+// A property's items as the server holds them, and their format (8, 16 or
+// 32 bits); format 0 when the property is absent.
+struct RawProperty {
     int format = 0;
     unsigned long count = 0;
+    std::unique_ptr<unsigned char, XFreeDeleter> data;
+};
+
+RawProperty ReadProperty(::Display* display, ::Window window, const char* name) {
+    RawProperty property;
+    Atom type = None;
     unsigned long remaining = 0;
     unsigned char* data = nullptr;
-    std::string value;
-    if (XGetWindowProperty(display_, window, XInternAtom(display_, name, False), 0, 1024, False,
-                           AnyPropertyType, &type, &format, &count, &remaining, &data) == Success &&
-        data != nullptr) {
-        if (format == 8) value.assign(reinterpret_cast<const char*>(data), count);
-        XFree(data);
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1024, False,
+                           AnyPropertyType, &type, &property.format, &property.count, &remaining,
+                           &data) != Success) {
+        return {};
     }
-    return value;
+    property.data.reset(data);
+    if (data == nullptr) property.format = 0;
+    return property;
+}
+
+}  // namespace
+
+std::string X11Client::Utf8Property(::Window window, const char* name) const {
+    ErrorScope scope(display_);
+    const RawProperty property = ReadProperty(display_, window, name);
+    if (property.format != 8) return "";
+    return std::string(reinterpret_cast<const char*>(property.data.get()), property.count);
+}
+
+std::vector<long> X11Client::LongsProperty(::Window window, const char* name) const {
+    ErrorScope scope(display_);
+    const RawProperty property = ReadProperty(display_, window, name);
+    if (property.format != 32) return {};
+    // Xlib hands 32-bit items over as longs.
+    const auto* items = reinterpret_cast<const long*>(property.data.get());
+    return std::vector<long>(items, items + property.count);
 }
 
 std::string X11Client::WmName(::Window window) const {

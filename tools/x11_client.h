@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // The program's window title, "OpenGLテスト", in UTF-8: what _NET_WM_NAME
 // carries and what a user sees.
@@ -30,6 +31,8 @@ public:
     ::Window FindByTitle(const std::string& utf8Title, bool viewableOnly = false) const;
     // A property of 8-bit items (UTF8_STRING, STRING), raw; "" if absent.
     std::string Utf8Property(::Window window, const char* name) const;
+    // A property of 32-bit items (CARDINAL, WM_STATE, ...); empty if absent.
+    std::vector<long> LongsProperty(::Window window, const char* name) const;
     // WM_NAME decoded to UTF-8 from whatever type it has (STRING,
     // COMPOUND_TEXT, UTF8_STRING), as a window manager reads it; "" if absent.
     std::string WmName(::Window window) const;

@@ -7,12 +7,12 @@
 // GoogleTest before Xlib: Xlib's None macro would break its headers.
 #include <gtest/gtest.h>
 // clang-format off
-#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 // clang-format on
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -24,11 +24,6 @@
 #include "x11_client.h"
 
 namespace {
-
-std::string DesktopDisplay() {
-    const char* display = std::getenv("OPENGL_TEST_DESKTOP_DISPLAY");
-    return display != nullptr ? display : "";
-}
 
 std::string Hex(::Window window) {
     char text[32];
@@ -64,21 +59,8 @@ XWindowAttributes Attributes(const X11Client& client, ::Window window) {
 // The frame the window manager drew around the window: left, right, top,
 // bottom, as it announces them in _NET_FRAME_EXTENTS; all 0 when none.
 std::vector<long> FrameExtents(const X11Client& client, ::Window window) {
-    std::vector<long> extents(4, 0);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    const Atom name = XInternAtom(client.display(), "_NET_FRAME_EXTENTS", False);
-    if (XGetWindowProperty(client.display(), window, name, 0, 4, False, XA_CARDINAL, &type, &format,
-                           &count, &after, &data) == Success &&
-        data != nullptr) {
-        for (unsigned long i = 0; i < count && i < 4; ++i) {
-            extents[i] = reinterpret_cast<long*>(data)[i];
-        }
-    }
-    if (data != nullptr) XFree(data);
+    std::vector<long> extents = client.LongsProperty(window, "_NET_FRAME_EXTENTS");
+    extents.resize(4, 0);
     return extents;
 }
 
@@ -96,26 +78,14 @@ std::vector<long> FrameExtents(const X11Client& client, ::Window window) {
 // ICCCM's WM_STATE: 1 normal, 3 iconic; 0 when the window manager has not
 // set it.
 long WmState(const X11Client& client, ::Window window) {
-    const Atom name = XInternAtom(client.display(), "WM_STATE", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    long state = 0;
-    if (XGetWindowProperty(client.display(), window, name, 0, 2, False, name, &type, &format,
-                           &count, &after, &data) == Success &&
-        data != nullptr && count > 0) {
-        state = reinterpret_cast<long*>(data)[0];
-    }
-    if (data != nullptr) XFree(data);
-    return state;
+    const std::vector<long> state = client.LongsProperty(window, "WM_STATE");
+    return state.empty() ? 0 : state[0];
 }
 
 class Desktop : public ProgramKindTest {
 protected:
     void SetUp() override {
-        display_ = DesktopDisplay();
+        display_ = Env("OPENGL_TEST_DESKTOP_DISPLAY");
         ASSERT_FALSE(display_.empty()) << "OPENGL_TEST_DESKTOP_DISPLAY (see scripts/test.sh)";
     }
     int Tool(const std::vector<std::string>& arguments, std::string* output = nullptr) const {
@@ -163,8 +133,9 @@ TEST_P(Desktop, ProgramIsFramedListedAndSurvivesMoveResizeMinimizeRestoreThenClo
     EXPECT_NE(Attributes(probe, window).map_state, IsViewable);
     ASSERT_EQ(Tool({"wmctrl", "-i", "-a", Hex(window)}), 0);
     ASSERT_TRUE(WaitUntil(5, [&] { return WmState(probe, window) == NormalState; }));
-    ASSERT_TRUE(WaitForTheScene(probe, window)) << "after restore";
-    ExpectTheScene(Capture(probe.display(), window));
+    std::unique_ptr<Capture> frame;
+    ASSERT_TRUE(WaitForTheScene(probe, window, &frame)) << "after restore";
+    ExpectTheScene(*frame);
 
     // Closed by the window manager, as its close button does.
     const auto closed = std::chrono::steady_clock::now();

@@ -30,7 +30,8 @@ bool Capture::Blue(int x, int y) const {
     return c.r <= 1 && std::abs(c.g - 128) <= 1 && c.b >= 254;
 }
 
-::testing::AssertionResult WaitForTheScene(const X11Client& probe, ::Window& window) {
+::testing::AssertionResult WaitForTheScene(const X11Client& probe, ::Window& window,
+                                           std::unique_ptr<Capture>* shown) {
     const Scene scene = BuildScene();
     double cx;
     double cy;
@@ -42,9 +43,14 @@ bool Capture::Blue(int x, int y) const {
             attributes.map_state != IsViewable) {
             return false;
         }
-        Capture frame(probe.display(), window);
-        return frame.Valid() && frame.width == 640 && frame.height == 480 &&
-               frame.Yellow(static_cast<int>(cx), 480 - 1 - static_cast<int>(cy));
+        auto frame = std::make_unique<Capture>(probe.display(), window);
+        if (!frame->Valid() || frame->width != 640 || frame->height != 480 ||
+            !frame->Yellow(static_cast<int>(cx), 480 - 1 - static_cast<int>(cy)) ||
+            !frame->Blue(2, 2)) {
+            return false;
+        }
+        if (shown != nullptr) *shown = std::move(frame);
+        return true;
     });
     if (drawn) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "the square never appeared at " << cx << "," << cy;

@@ -39,10 +39,14 @@ private:
     std::unique_ptr<XImage, Destroy> image;
 };
 
-// Waits up to 10 s for the program's window to show the square at the
-// scene's centre; `window` is found again each time (a platform may replace
-// the X window behind the program's window while it sets up OpenGL).
-::testing::AssertionResult WaitForTheScene(const X11Client& probe, ::Window& window);
+// Waits up to 10 s for the program's window to show a frame of the scene:
+// the square at its centre on blue. `window` is found again each time (a
+// platform may replace the X window behind the program's window while it
+// sets up OpenGL). With `shown`, the frame seen: a window whose class has a
+// background brush is erased to it before it is drawn again (after a
+// restore, say), so a later capture may catch it erased.
+::testing::AssertionResult WaitForTheScene(const X11Client& probe, ::Window& window,
+                                           std::unique_ptr<Capture>* shown = nullptr);
 // The whole picture: 640 x 480, blue corners, the square's edges within
 // 1.5 px of where the projection puts them.
 void ExpectTheScene(const Capture& frame);

@@ -15,6 +15,12 @@
 
 #include "e2e/program_runner.h"
 
+// An environment variable's value; "" when it is not set.
+inline std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
 class ProgramKindTest : public ::testing::TestWithParam<std::string> {
 protected:
     // Under Wine, in the prefix of the exe's build: the runner restarts

@@ -62,22 +62,19 @@ int Spawn(std::vector<std::string> arguments, std::vector<std::string> environme
     return error;
 }
 
-// Waits up to `seconds` for `pid`; its exit status, or -1 (and the process
-// group killed) when it did not end in time or ended by a signal.
-int WaitFor(pid_t pid, double seconds) {
+// Waits up to `seconds` for `pid` to end: true and its exit status (-1 for
+// a signal) when it did, false when it is still running.
+bool Reap(pid_t pid, double seconds, int& exitStatus) {
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                               std::chrono::duration<double>(seconds));
     for (;;) {
         int status = 0;
         if (waitpid(pid, &status, WNOHANG) == pid) {
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return true;
         }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            kill(-pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-            return -1;
-        }
+        if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
@@ -134,20 +131,10 @@ ProgramRunner::~ProgramRunner() {
 }
 
 int ProgramRunner::WaitForExit(double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                              std::chrono::duration<double>(seconds));
-    while (pid_ > 0) {
-        int status = 0;
-        const pid_t done = waitpid(pid_, &status, WNOHANG);
-        if (done == pid_) {
-            pid_ = -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    int status = -1;
+    if (pid_ > 0 && Reap(pid_, seconds, status)) {
+        pid_ = -1;
+        return status;
     }
     return -1;
 }
@@ -161,7 +148,11 @@ int RunTool(const std::vector<std::string>& arguments, const std::string& displa
     pid_t pid = -1;
     int status = -1;
     if (Spawn(arguments, EnvironmentFor(display), pid, path) == 0) {
-        status = WaitFor(pid, 10);
+        if (!Reap(pid, 10, status)) {
+            kill(-pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            status = -1;
+        }
     }
     if (output != nullptr) {
         std::ostringstream text;
