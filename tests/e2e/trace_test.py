@@ -15,6 +15,9 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+from trace_compare import differences, report, sections  # noqa: E402
+
 program, close_window, expected_path, gl_trace = sys.argv[1:5]
 printing = "--print" in sys.argv
 
@@ -94,20 +97,6 @@ def trace(environment, close):
     return status, normalise(lines)
 
 
-def sections(text):
-    """'== NAME STATUS' headings, each with its lines."""
-    result, name = {}, None
-    for line in text.splitlines():
-        if line.startswith("#") or not line.strip():
-            continue
-        if line.startswith("== "):
-            name, status = line[3:].rsplit(" ", 1)
-            result[name] = (int(status), [])
-        else:
-            result[name][1].append(line)
-    return result
-
-
 expected = sections(open(expected_path).read()) if not printing else None
 runs = [("normal", {}, True)]
 for failing in ["RegisterClassExA", "CreateWindowExA", "GetDC", "ChoosePixelFormat",
@@ -123,22 +112,8 @@ for name, environment, close in runs:
         print()
         continue
     want_status, want = expected[name]
-    problems = []
-    if status != want_status:
-        problems.append(f"exit status {status}, expected {want_status}")
-    if lines != want:
-        first = next((i for i, (a, b) in enumerate(zip(lines, want)) if a != b),
-                     min(len(lines), len(want)))
-        problems.append(f"call {first + 1} differs:")
-        for label, source in (("expected", want), ("traced", lines)):
-            problems.append(f"  {label}:")
-            for i in range(max(0, first - 3), min(len(source), first + 4)):
-                problems.append(f"  {'>' if i == first else ' '} {source[i]}")
-    print(f"[{'ok' if not problems else 'FAILED'}] {name}" +
-          ("" if name == "normal" else f" failing ({status})"))
-    for problem in problems:
-        print("    " + problem)
-    failures += bool(problems)
+    heading = name if name == "normal" else f"{name} failing ({status})"
+    failures += report(heading, differences(status, lines, want_status, want))
 
 if not printing:
     print(f"{len(runs) - failures} passed, {failures} failed")

@@ -25,6 +25,9 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+from trace_compare import differences, report, sections  # noqa: E402
+
 wine_run, prefix, exe, close_window, expected_path = sys.argv[1:6]
 printing = "--print" in sys.argv
 SKIPPED = 77  # CTest's SKIP_RETURN_CODE
@@ -205,12 +208,23 @@ def relay_calls(path):
     return calls
 
 
-def wine(*arguments, display=None, **options):
-    env = dict(os.environ)
+def environment(display, **extra):
+    """This environment on `display`, or on none."""
+    env = dict(os.environ, **extra)
     env.pop("DISPLAY", None)
     if display:
         env["DISPLAY"] = display
-    return subprocess.run([wine_run, *arguments], env=env, check=False, **options)
+    return env
+
+
+def wine(*arguments, display=None, **options):
+    return subprocess.run([wine_run, *arguments], env=environment(display), check=False,
+                          **options)
+
+
+def swaps(path):
+    with open(path, errors="replace") as relay:
+        return relay.read().count("gdi32.SwapBuffers(")
 
 
 def trace(display, close):
@@ -221,21 +235,18 @@ def trace(display, close):
         return "Wine did not start", []
     with tempfile.TemporaryDirectory() as work:
         path = os.path.join(work, "relay")
-        env = dict(os.environ, WINEDEBUG="+relay")
-        env.pop("DISPLAY", None)
-        if display:
-            env["DISPLAY"] = display
         with open(path, "w") as relay:
-            process = subprocess.Popen([wine_run, prefix, exe], env=env, stderr=relay,
+            process = subprocess.Popen([wine_run, prefix, exe], stderr=relay,
+                                       env=environment(display, WINEDEBUG="+relay"),
                                        start_new_session=True)
         if close:
             deadline = time.monotonic() + patience
             while time.monotonic() < deadline and process.poll() is None:
-                if open(path, errors="replace").read().count("gdi32.SwapBuffers(") >= 3:
+                if swaps(path) >= 3:
                     break
                 time.sleep(0.2)
             subprocess.run([close_window, "--wait", "10"], stdout=subprocess.DEVNULL,
-                           env=dict(os.environ, DISPLAY=display), check=False)
+                           env=environment(display), check=False)
         try:
             status = process.wait(timeout=patience)
         except subprocess.TimeoutExpired:
@@ -245,19 +256,6 @@ def trace(display, close):
         calls = relay_calls(path)
     wine("--stop", prefix)
     return status, calls
-
-
-def sections(text):
-    result, name = {}, None
-    for line in text.splitlines():
-        if line.startswith("#") or not line.strip():
-            continue
-        if line.startswith("== "):
-            name, status = line[3:].rsplit(" ", 1)
-            result[name] = (int(status), [])
-        else:
-            result[name][1].append(line)
-    return result
 
 
 # Only the program's own modules: its calls into them are what it does.
@@ -282,22 +280,8 @@ for label, section, display, close in runs:
     if printing:
         print(f"== {label} {status}\n" + "\n".join(lines) + "\n")
         continue
-    problems = []
-    if status != want_status:
-        problems.append(f"exit status {status}, expected {want_status}")
-    if lines != want:
-        first = next((i for i, (a, b) in enumerate(zip(lines, want)) if a != b),
-                     min(len(lines), len(want)))
-        problems.append(f"call {first + 1} differs:")
-        for name, source in (("expected", want), ("traced", lines)):
-            problems.append(f"  {name}:")
-            for i in range(max(0, first - 3), min(len(source), first + 4)):
-                problems.append(f"  {'>' if i == first else ' '} {source[i]}")
-    print(f"[{'ok' if not problems else 'FAILED'}] {label} (as expected run '{section}', "
-          f"{len(want)} calls)")
-    for problem in problems:
-        print("    " + problem)
-    failures += bool(problems)
+    failures += report(f"{label} (as expected run '{section}', {len(want)} calls)",
+                       differences(status, lines, want_status, want))
 
 if not printing:
     print(f"{len(runs) - failures} passed, {failures} failed")
