@@ -79,11 +79,13 @@ case "$set_name" in
     *) say "usage: install-deps.sh [run|run-wine|run-wine32|test]"; exit 2 ;;
 esac
 
-need_update=0
 # Wine's 32-bit half and Mesa's i386 drivers live in the i386 architecture.
-if { [ "$set_name" = test ] || [ "$set_name" = run-wine32 ]; } && ! dpkg --print-foreign-architectures | grep -qx i386; then
+wants_i386=0
+case "$set_name" in test | run-wine32) wants_i386=1 ;; esac
+added_i386=0
+if [ "$wants_i386" = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
-    need_update=1
+    added_i386=1
 fi
 
 # The machine's own Debian archive (a user's mirror is respected) with the
@@ -139,29 +141,123 @@ stanza() {
 wanted=$(stanza deb-src "$codename $codename-updates"; echo; stanza deb "$codename-backports")
 src_list=/etc/apt/sources.list.d/opengl-test.sources
 rm -f /etc/apt/sources.list.d/opengl-test-deb-src.sources  # the name earlier versions wrote
-if [ "$(cat "$src_list" 2>/dev/null)" != "$wanted" ]; then
-    printf '%s\n' "$wanted" >"$src_list"
-    need_update=1
-fi
+[ "$(cat "$src_list" 2>/dev/null)" = "$wanted" ] || printf '%s\n' "$wanted" >"$src_list"
+
+# What the install learnt about the archive is kept beside apt's own state:
+# the full logs of the last update and install, when an update last
+# succeeded (and for which sources), and why the i386 set could not be
+# installed, for the test command to say.
+state=/var/lib/opengl-test
+mkdir -p "$state"
+i386_note=$state/i386-unavailable
+rm -f "$i386_note"
 
 # What is installed, one "name status" a line; a package of another
 # architecture than the machine's carries it in its name (wine32:i386).
 installed=$(dpkg-query -W -f='${binary:Package} ${Status}\n' 2>/dev/null |
     sed -n "s/:$(dpkg --print-architecture) / /; s/ install ok installed\$//p")
-apt_quietly() { with_heartbeat install-deps apt_filtered "$@"; }
-apt_filtered() { apt-get "$@" 2>&1 | progress_filter install-deps; }
 missing=()
 for p in "${packages[@]}"; do
     grep -qxF "$p" <<<"$installed" || missing+=("$p")
 done
-lists_age=$(($(date +%s) - $(stat -c %Y /var/lib/apt/lists 2>/dev/null || echo 0)))
-if [ "$need_update" = 1 ] || { [ "${#missing[@]}" -gt 0 ] && [ "$lists_age" -gt 3600 ]; }; then
-    say "install-deps: apt-get update"
-    apt_quietly update -q
+
+# apt_logged LOG ARGS...: apt-get ARGS with its output in LOG and its
+# progress shown; apt's own retries take transient network errors.
+apt_logged() {
+    local log=$1
+    shift
+    with_heartbeat install-deps apt_to_log "$log" -o Acquire::Retries=3 "$@"
+}
+apt_to_log() {
+    local log=$1
+    shift
+    apt-get "$@" 2>&1 | tee "$log" | progress_filter install-deps
+    return "${PIPESTATUS[0]}"
+}
+# apt_errors LOG: apt's own words on what went wrong, a few lines.
+apt_errors() { grep -E '^(E|W): ' "$1" | grep -v '^W: Target ' | head -n 8 | sed 's/^/    /'; }
+
+# An update counts only when apt-get update exited 0: the stamp names the
+# sources and architectures it was made for, so a new source, a new
+# architecture or a failed update all mean another update next time.
+stamp=$state/apt-updated
+sources_key=$( (dpkg --print-foreign-architectures; cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null || true) | md5sum | cut -c1-32)
+updated=0
+update_failed=0
+apt_update() {
+    local try again=""
+    for try in 1 2; do
+        say "install-deps: apt-get update$again"
+        again=" (again, after a pause)"
+        if apt_logged "$state/update.log" update -q; then
+            echo "$sources_key" >"$stamp"
+            updated=1 update_failed=0
+            return 0
+        fi
+        update_failed=1
+        [ "$try" = 2 ] || sleep 15
+    done
+    say "install-deps: apt-get update failed twice; going on with the indexes that did load. apt said:"
+    apt_errors "$state/update.log"
+    updated=1
+}
+stamp_age=$(($(date +%s) - $(stat -c %Y "$stamp" 2>/dev/null || echo 0)))
+if [ "$(cat "$stamp" 2>/dev/null)" != "$sources_key" ] || { [ "${#missing[@]}" -gt 0 ] && [ "$stamp_age" -gt 3600 ]; }; then
+    apt_update
 fi
+
+# resolves ARGS...: whether apt can install the set as the indexes stand.
+resolves() { with_heartbeat install-deps resolve_quietly "$@"; }
+resolve_quietly() { apt-get install -s -q --no-install-recommends "$@" >"$state/resolve.log" 2>&1; }
+# install_set [-t SUITE] PACKAGES...
+install_set() {
+    say "install-deps: installing: $*"
+    apt_logged "$state/install.log" install -y -q --no-install-recommends "$@" && return 0
+    say "install-deps: apt-get install failed (exit $?); apt said:"
+    apt_errors "$state/install.log"
+    exit 1
+}
 if [ "${#missing[@]}" -gt 0 ]; then
-    say "install-deps: installing ${#missing[@]} packages: ${missing[*]}"
-    apt_quietly install -y -q --no-install-recommends "${missing[@]}"
+    say "install-deps: ${#missing[@]} packages missing; asking apt how to install them"
+    if ! resolves "${missing[@]}" && [ "$updated" = 0 ]; then
+        # Lists older than what the archive now serves: update and ask again.
+        apt_update
+    fi
+    if resolves "${missing[@]}"; then
+        install_set "${missing[@]}"
+    elif [ "$update_failed" = 1 ] && grep -q 'binary-i386' "$state/update.log" &&
+        resolves -t "$codename" "${missing[@]}"; then
+        # An i386 index of an update suite did not load: the i386 libraries
+        # can then only come from the release itself, and Multi-Arch needs
+        # their amd64 twins at the same versions.
+        say "install-deps: $(grep -o 'Failed to fetch [^ ]*binary-i386[^ ]*' "$state/update.log" | head -n 1 | sed 's/^Failed to fetch //') did not load; installing from $codename's own indexes, which did, so i386 and amd64 libraries match ($(grep -c '^Inst ' "$state/resolve.log") packages)"
+        missing=(-t "$codename" "${missing[@]}")
+        install_set "${missing[@]}"
+    else
+        i386=() others=()
+        for p in "${missing[@]}"; do
+            if [[ "$p" == *:i386 ]]; then i386+=("$p"); else others+=("$p"); fi
+        done
+        if [ "${#i386[@]}" = 0 ] || { [ "${#others[@]}" -gt 0 ] && ! resolves "${others[@]}"; }; then
+            say "install-deps: apt cannot install the set as the archive stands; apt said:"
+            apt_errors "$state/resolve.log"
+            exit 1
+        fi
+        # No way to the i386 set today: everything else is installed, and
+        # the 32-bit runs say why they did not run.
+        reason="the i386 packages cannot be installed as the archive stands ($(grep -m1 '^E: ' "$state/resolve.log" | cut -c4-))"
+        [ "$update_failed" = 0 ] || reason="$reason; the update failed: $(grep -m1 -o 'Failed to fetch [^ ]*' "$state/update.log" | sed 's/^Failed to fetch //')"
+        echo "$reason" >"$i386_note"
+        say "install-deps: without 32-bit Wine: $reason"
+        apt_errors "$state/resolve.log"
+        missing=("${others[@]}")
+        [ "${#missing[@]}" = 0 ] || install_set "${missing[@]}"
+        if [ "$added_i386" = 1 ] && [ -z "$(dpkg-query -W -f='${binary:Package}\n' '*:i386' 2>/dev/null)" ]; then
+            # Nothing of i386 came: the machine keeps no architecture it
+            # cannot serve (the next run adds it again and retries).
+            dpkg --remove-architecture i386
+        fi
+    fi
 fi
 
 # Wine takes ANSI code page 932 only under a Japanese locale.
@@ -175,6 +271,8 @@ fi
 absent=()
 for pair in "${tools[@]}"; do
     tool=${pair% *}
+    # Without the i386 set the 32-bit runs are left out, said once above.
+    [ -f "$i386_note" ] && [[ "$pair" == *:i386 ]] && [ "$set_name" = test ] && continue
     if [[ "$tool" == /* ]]; then [ -e "$tool" ] && continue; else command -v "$tool" >/dev/null && continue; fi
     absent+=("$tool (package ${pair#* })")
 done
@@ -182,4 +280,9 @@ if [ "${#absent[@]}" -gt 0 ]; then
     say "install-deps: still missing after the install: ${absent[*]}"
     exit 1
 fi
-say "install-deps: all present for '$set_name'"
+if [ -f "$i386_note" ]; then
+    say "install-deps: all present for '$set_name' but the 32-bit Wine: $(cat "$i386_note")"
+    [ "$set_name" = test ] || exit 1
+else
+    say "install-deps: all present for '$set_name'"
+fi

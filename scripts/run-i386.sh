@@ -36,7 +36,13 @@ host_runs_i386() {
 
 how() {
     if [ ! -x "$probe" ]; then
-        echo "none: no 32-bit Wine ($probe; package wine32:i386)"
+        # The install says why it left 32-bit Wine out, when it did.
+        local why=/var/lib/opengl-test/i386-unavailable
+        if [ -s "$why" ]; then
+            echo "none: no 32-bit Wine: $(cat "$why")"
+        else
+            echo "none: no 32-bit Wine ($probe; package wine32:i386)"
+        fi
     elif host_runs_i386; then
         echo native
     elif [ ! -x "$qemu" ]; then
