@@ -20,6 +20,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # CTest runs every test program of this build under Wine, in a prefix of the
-# build's own.
+# build's own, on the display its glx_display fixture started.
 set(CMAKE_CROSSCOMPILING_EMULATOR
-    "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh;${CMAKE_BINARY_DIR}/wineprefix")
+    "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh;--display-file;${CMAKE_BINARY_DIR}/fixtures/glx.display;${CMAKE_BINARY_DIR}/wineprefix")

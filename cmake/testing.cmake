@@ -25,21 +25,65 @@ include(GoogleTest)
 # tests do: there each test program runs once, all its cases in one process.
 option(OPENGL_TEST_WHOLE_PROGRAMS "Register each test program as one CTest test" OFF)
 
-# opengl_test_add(NAME LABEL label SOURCES ... LIBRARIES ... [NO_MAIN])
+# While a fixture runs, the display it started is named in a file here.
+set(OPENGL_TEST_FIXTURE_DIR ${CMAKE_BINARY_DIR}/fixtures)
+
+# opengl_test_add(NAME LABEL label SOURCES ... LIBRARIES ... [NO_MAIN]
+#                 [FIXTURES fixture...] [DISPLAY fixture-display])
+# A `platform` test needs the display with GLX (natively) or the build's
+# Wine server on it (Windows builds) unless FIXTURES says otherwise; natively
+# DISPLAY names the display fixture whose display the program connects to
+# (glx by default; none for a program that must start without one). Cases
+# whose names say they call in from another thread get the label `threads`
+# too.
 function(opengl_test_add name)
-    cmake_parse_arguments(ARG "NO_MAIN" "LABEL" "SOURCES;LIBRARIES" ${ARGN})
+    cmake_parse_arguments(ARG "NO_MAIN" "LABEL;DISPLAY" "SOURCES;LIBRARIES;FIXTURES" ${ARGN})
+    if(NOT DEFINED ARG_FIXTURES AND ARG_LABEL STREQUAL "platform")
+        set(ARG_FIXTURES glx_display)
+    endif()
+    if(WIN32)
+        # Under Wine the display comes with the build's Wine server.
+        list(TRANSFORM ARG_FIXTURES REPLACE "^glx_display$" wine_server)
+    endif()
+    if(NOT DEFINED ARG_DISPLAY)
+        set(ARG_DISPLAY glx)
+    endif()
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} GTest::gtest)
     if(NOT ARG_NO_MAIN)
         target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    if(NOT WIN32 AND ARG_FIXTURES AND NOT ARG_DISPLAY STREQUAL "none")
+        target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/fixture_display_env.cpp)
+        target_link_libraries(${name} PRIVATE fixture_display)
+        target_compile_definitions(${name} PRIVATE OPENGL_TEST_DISPLAY_FIXTURE="${ARG_DISPLAY}")
+    endif()
     if(OPENGL_TEST_WHOLE_PROGRAMS)
         add_test(NAME ${OPENGL_TEST_PREFIX}${name} COMMAND ${name})
-        set_tests_properties(${OPENGL_TEST_PREFIX}${name} PROPERTIES LABELS "${ARG_LABEL}" TIMEOUT 600)
-    else()
-        gtest_discover_tests(${name} TEST_PREFIX "${OPENGL_TEST_PREFIX}"
-            PROPERTIES LABELS "${ARG_LABEL}" TIMEOUT 60 ${OPENGL_TEST_DISCOVERY})
+        set_tests_properties(${OPENGL_TEST_PREFIX}${name} PROPERTIES
+            LABELS "${ARG_LABEL}" FIXTURES_REQUIRED "${ARG_FIXTURES}" TIMEOUT 600)
+        return()
     endif()
+    gtest_discover_tests(${name} TEST_PREFIX "${OPENGL_TEST_PREFIX}" TEST_LIST ${name}_TESTS
+        PROPERTIES TIMEOUT 60 ${OPENGL_TEST_DISCOVERY})
+    opengl_test_discovered_properties(${name} "${ARG_LABEL}" "${ARG_FIXTURES}")
 endfunction()
 
+# opengl_test_discovered_properties(TARGET LABELS FIXTURES): CMake 3.25's
+# test discovery cannot give a property a list (labels, fixtures), so a
+# script run after it sets them on every case it found (the TEST_LIST
+# TARGET_TESTS). Cases whose names say they call in from another thread get
+# the label `threads` too.
+function(opengl_test_discovered_properties target labels fixtures)
+    set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}_properties.cmake)
+    file(WRITE ${script} "foreach(test IN LISTS ${target}_TESTS)
+    set(labels \"${labels}\")
+    if(test MATCHES \"AnotherThread\")
+        list(APPEND labels threads)
+    endif()
+    set_tests_properties(\"\${test}\" PROPERTIES LABELS \"\${labels}\" FIXTURES_REQUIRED \"${fixtures}\")
+endforeach()
+")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
+endfunction()

@@ -4,6 +4,8 @@
 #   wine-run.sh PREFIX EXE [ARGS...]
 #   wine-run.sh --start PREFIX   a persistent server for a test run
 #   wine-run.sh --stop PREFIX
+# --display-file FILE, before the rest, runs on the display named in FILE
+# (a test fixture's) when FILE exists.
 # PREFIX is created on first use, by 64-bit Wine (or 32-bit Wine when
 # WINEARCH=win32), and serves 64-bit and 32-bit exes alike. Wine picks its
 # loader by the exe's machine; 32-bit exes go through scripts/run-i386.sh,
@@ -12,9 +14,15 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 usage() {
-    sed -n '4,6p' "$0" | sed 's/^# *//' >&2
+    sed -n '4,8p' "$0" | sed 's/^# *//' >&2
     exit 2
 }
+[ $# -ge 1 ] || usage
+if [ "$1" = --display-file ]; then
+    [ $# -ge 2 ] || usage
+    if [ -s "$2" ]; then DISPLAY=$(cat "$2"); export DISPLAY; fi
+    shift 2
+fi
 [ $# -ge 1 ] || usage
 mode=run
 case "$1" in

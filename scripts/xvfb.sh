@@ -19,7 +19,7 @@ start_xvfb() {
     local tries=0
     while [ ! -s "$numberFile" ]; do
         tries=$((tries + 1))
-        if [ "$tries" -gt 100 ] || ! kill -0 "${XVFB_PIDS[-1]}" 2>/dev/null; then
+        if [ "$tries" -gt 300 ] || ! kill -0 "${XVFB_PIDS[-1]}" 2>/dev/null; then
             echo "xvfb: Xvfb did not start" >&2
             rm -f "$numberFile"
             return 1
@@ -42,17 +42,24 @@ stop_xvfbs() {
 }
 
 # start_desktop VAR: an Xvfb with openbox managing it, as a user's desktop
-# is; returns once the window manager has announced itself on the root
-# window (_NET_SUPPORTING_WM_CHECK), so the first window is managed.
+# is.
 start_desktop() {
-    local var=$1 tries=0
+    local var=$1
     start_xvfb "$var" || return 1
-    DISPLAY=${!var} openbox --sm-disable </dev/null >/dev/null 2>&1 &
+    start_desktop_on "${!var}"
+}
+
+# start_desktop_on DISPLAY: openbox on a running display; returns once the
+# window manager has announced itself on the root window
+# (_NET_SUPPORTING_WM_CHECK), so the first window is managed.
+start_desktop_on() {
+    local display=$1 tries=0
+    DISPLAY=$display openbox --sm-disable </dev/null >/dev/null 2>&1 &
     XVFB_PIDS+=($!)
-    until DISPLAY=${!var} xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+    until DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
         tries=$((tries + 1))
-        if [ "$tries" -gt 100 ] || ! kill -0 "${XVFB_PIDS[-1]}" 2>/dev/null; then
-            echo "xvfb: openbox did not start on ${!var}" >&2
+        if [ "$tries" -gt 300 ] || ! kill -0 "${XVFB_PIDS[-1]}" 2>/dev/null; then
+            echo "xvfb: openbox did not start on $display" >&2
             return 1
         fi
         sleep 0.1

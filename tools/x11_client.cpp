@@ -151,6 +151,21 @@ std::string X11Client::WmName(::Window window) const {
     return found;
 }
 
+XImage* X11Client::GetImage(::Window window, int* width, int* height) const {
+    ErrorScope scope(display_);
+    XWindowAttributes attributes;
+    // A window being mapped or restored by a window manager is not viewable
+    // for a moment, and GetImage then fails with BadMatch: an answer here.
+    if (!XGetWindowAttributes(display_, window, &attributes) ||
+        attributes.map_state != IsViewable) {
+        return nullptr;
+    }
+    *width = attributes.width;
+    *height = attributes.height;
+    return XGetImage(display_, window, 0, 0, static_cast<unsigned>(attributes.width),
+                     static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+}
+
 void X11Client::SendDeleteWindow(::Window window) const {
     ErrorScope scope(display_);
     XEvent event = {};

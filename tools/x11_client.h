@@ -36,6 +36,10 @@ public:
     // WM_NAME decoded to UTF-8 from whatever type it has (STRING,
     // COMPOUND_TEXT, UTF8_STRING), as a window manager reads it; "" if absent.
     std::string WmName(::Window window) const;
+    // The window's contents as the server holds them now, with its size;
+    // null while it cannot be read (not viewable yet, or gone). The caller
+    // owns the image (XDestroyImage).
+    XImage* GetImage(::Window window, int* width, int* height) const;
     // What a window manager's close box sends.
     void SendDeleteWindow(::Window window) const;
     // A key press as the server would deliver it, stamped `time`.
@@ -47,6 +51,11 @@ private:
 
     ::Display* display_;
 };
+
+// The ceiling of a wait for something that is bound to happen (a window, a
+// frame, an exit): it is there only so that a hang ends as a failure, never
+// to judge speed on a loaded machine.
+inline constexpr double kHangCeilingSeconds = 60;
 
 // Polls `done` every 20 ms until it holds or `seconds` pass; its last answer.
 bool WaitUntil(double seconds, const std::function<bool()>& done);

@@ -85,8 +85,10 @@ long WmState(const X11Client& client, ::Window window) {
 class Desktop : public ProgramKindTest {
 protected:
     void SetUp() override {
-        display_ = Env("OPENGL_TEST_DESKTOP_DISPLAY");
-        ASSERT_FALSE(display_.empty()) << "OPENGL_TEST_DESKTOP_DISPLAY (see scripts/test.sh)";
+        ProgramKindTest::SetUp();
+        if (IsSkipped()) return;
+        display_ = FixtureDisplay("desktop");
+        ASSERT_FALSE(display_.empty()) << "needs the desktop_display fixture (ctest starts it)";
     }
     int Tool(const std::vector<std::string>& arguments, std::string* output = nullptr) const {
         return RunTool(arguments, display_, output);
@@ -107,7 +109,7 @@ TEST_P(Desktop, ProgramIsFramedListedAndSurvivesMoveResizeMinimizeRestoreThenClo
 
     // Managed: inside a frame of the window manager's, with a title bar.
     EXPECT_NE(Parent(probe, window), DefaultRootWindow(probe.display()));
-    ASSERT_TRUE(WaitUntil(5, [&] { return FrameExtents(probe, window)[2] > 0; }))
+    ASSERT_TRUE(WaitUntil(kHangCeilingSeconds, [&] { return FrameExtents(probe, window)[2] > 0; }))
         << "the window manager drew no title bar";
     // Listed as window managers and taskbars list windows.
     std::string list;
@@ -117,22 +119,26 @@ TEST_P(Desktop, ProgramIsFramedListedAndSurvivesMoveResizeMinimizeRestoreThenClo
     // Moved: the client area follows its frame, and the program goes on.
     const Point before = OnScreen(probe, window);
     ASSERT_EQ(Tool({"wmctrl", "-i", "-r", Hex(window), "-e", "0,200,150,-1,-1"}), 0);
-    EXPECT_TRUE(WaitUntil(5, [&] { return OnScreen(probe, window) != before; }))
+    EXPECT_TRUE(WaitUntil(kHangCeilingSeconds, [&] { return OnScreen(probe, window) != before; }))
         << "still at " << before;
     // Resized larger (the picture keeps its first viewport), then back.
     ASSERT_EQ(Tool({"wmctrl", "-i", "-r", Hex(window), "-e", "0,-1,-1,800,600"}), 0);
-    EXPECT_TRUE(WaitUntil(5, [&] { return Attributes(probe, window).width == 800; }));
+    EXPECT_TRUE(
+        WaitUntil(kHangCeilingSeconds, [&] { return Attributes(probe, window).width == 800; }));
     ASSERT_EQ(Tool({"wmctrl", "-i", "-r", Hex(window), "-e", "0,-1,-1,640,480"}), 0);
-    EXPECT_TRUE(WaitUntil(5, [&] { return Attributes(probe, window).width == 640; }));
+    EXPECT_TRUE(
+        WaitUntil(kHangCeilingSeconds, [&] { return Attributes(probe, window).width == 640; }));
     ASSERT_EQ(program.WaitForExit(0), -1) << "the program ended while moved and resized";
 
     // Minimized, then restored: an unmapped window loses its contents on this
     // server (no backing store), so the square after restore was drawn anew.
     ASSERT_EQ(Tool({"xdotool", "windowminimize", Hex(window)}), 0);
-    ASSERT_TRUE(WaitUntil(5, [&] { return WmState(probe, window) == IconicState; }));
+    ASSERT_TRUE(
+        WaitUntil(kHangCeilingSeconds, [&] { return WmState(probe, window) == IconicState; }));
     EXPECT_NE(Attributes(probe, window).map_state, IsViewable);
     ASSERT_EQ(Tool({"wmctrl", "-i", "-a", Hex(window)}), 0);
-    ASSERT_TRUE(WaitUntil(5, [&] { return WmState(probe, window) == NormalState; }));
+    ASSERT_TRUE(
+        WaitUntil(kHangCeilingSeconds, [&] { return WmState(probe, window) == NormalState; }));
     std::unique_ptr<Capture> frame;
     ASSERT_TRUE(WaitForTheScene(probe, window, &frame)) << "after restore";
     ExpectTheScene(*frame);
@@ -140,7 +146,7 @@ TEST_P(Desktop, ProgramIsFramedListedAndSurvivesMoveResizeMinimizeRestoreThenClo
     // Closed by the window manager, as its close button does.
     const auto closed = std::chrono::steady_clock::now();
     ASSERT_EQ(Tool({"wmctrl", "-i", "-c", Hex(window)}), 0);
-    EXPECT_EQ(program.WaitForExit(2.0), 0);
+    EXPECT_EQ(program.WaitForExit(kHangCeilingSeconds), 0);
     std::printf("[ desktop %s ] closed in %.3f s\n", GetParam().c_str(),
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - closed).count());
 }
@@ -188,16 +194,17 @@ TEST_P(Desktop, WindowMovedByTheWindowManagerReportsItsPositionOnTheScreen) {
         actual = OnScreen(probe, window);
         return LastMove(path, reported) && reported == actual;
     };
-    EXPECT_TRUE(WaitUntil(5, agree))
+    EXPECT_TRUE(WaitUntil(kHangCeilingSeconds, agree))
         << "once shown: WM_MOVE says " << reported << ", the window is at " << actual;
     const Point shown = actual;
     ASSERT_EQ(Tool({"wmctrl", "-i", "-r", Hex(window), "-e", "0,300,200,-1,-1"}), 0);
-    EXPECT_TRUE(WaitUntil(5, [&] { return agree() && actual != shown; }))
+    EXPECT_TRUE(WaitUntil(kHangCeilingSeconds, [&] { return agree() && actual != shown; }))
         << "moved: WM_MOVE says " << reported << ", the window is at " << actual;
     const Point moved = actual;
     ASSERT_EQ(Tool({"wmctrl", "-i", "-r", Hex(window), "-e", "0,100,80,400,300"}), 0);
     EXPECT_TRUE(WaitUntil(
-        5, [&] { return Attributes(probe, window).width == 400 && agree() && actual != moved; }))
+        kHangCeilingSeconds,
+        [&] { return Attributes(probe, window).width == 400 && agree() && actual != moved; }))
         << "moved and resized: WM_MOVE says " << reported << ", the window is at " << actual;
 
     ASSERT_EQ(Tool({"wmctrl", "-i", "-c", Hex(window)}), 0);

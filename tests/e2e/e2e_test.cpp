@@ -21,8 +21,8 @@ namespace {
 class EndToEnd : public ProgramKindTest {};
 
 TEST_P(EndToEnd, DrawsTheSquareInA640By480WindowAndExitsZeroOnClose) {
-    const std::string display = Env("DISPLAY");
-    ASSERT_FALSE(display.empty());
+    const std::string display = FixtureDisplay("glx");
+    ASSERT_FALSE(display.empty()) << "needs the glx_display fixture (ctest starts it)";
     const X11Client probe;
     ASSERT_NE(probe.display(), nullptr);
     ProgramRunner program(Kind(), display);
@@ -42,7 +42,7 @@ TEST_P(EndToEnd, DrawsTheSquareInA640By480WindowAndExitsZeroOnClose) {
     // The close box, as a window manager sends it.
     const auto closed = std::chrono::steady_clock::now();
     probe.SendDeleteWindow(window);
-    EXPECT_EQ(program.WaitForExit(2.0), 0);
+    EXPECT_EQ(program.WaitForExit(kHangCeilingSeconds), 0);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - closed).count();
     std::printf("[ e2e %s ] closed in %.3f s\n", GetParam().c_str(), seconds);
@@ -55,8 +55,8 @@ TEST_P(EndToEnd, ExitsMinusOneWithoutADisplay) {
 }
 
 TEST_P(EndToEnd, ExitsMinusTwoWithoutGlxAndNeverShowsTheWindow) {
-    const std::string display = Env("OPENGL_TEST_NOGLX_DISPLAY");
-    ASSERT_FALSE(display.empty()) << "OPENGL_TEST_NOGLX_DISPLAY (see scripts/test.sh)";
+    const std::string display = FixtureDisplay("noglx");
+    ASSERT_FALSE(display.empty()) << "needs the noglx_display fixture (ctest starts it)";
     // Every top-level window mapped on that display while the program runs.
     // Names cannot tell them apart afterwards (the windows end with the
     // process), and a platform's own windows are override-redirect or never

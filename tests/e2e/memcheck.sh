@@ -5,6 +5,10 @@
 # by our code). Usage: memcheck.sh PROGRAM SWAP_COUNTER CLOSE_WINDOW SUPPRESSIONS
 set -euo pipefail
 program=$1 counter=$2 close_window=$3 suppressions=$4
+# On the display the glx_display fixture started.
+DISPLAY=$(cat "${OPENGL_TEST_FIXTURE_DIR:-}/glx.display" 2>/dev/null) ||
+    { echo "memcheck: needs the glx_display fixture (ctest starts it)"; exit 1; }
+export DISPLAY
 work=$(mktemp -d)
 pid=
 trap 'if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
@@ -16,7 +20,7 @@ OPENGL_TEST_FRAME_FILE=$work/frames LD_PRELOAD=$counter \
 pid=$!
 
 frames=0
-for _ in $(seq 1200); do  # two minutes at most
+for _ in $(seq 3000); do  # a ceiling of five minutes: frames come, or the run fails
     frames=$(cat "$work/frames" 2>/dev/null || echo 0)
     [ "$frames" -ge 200 ] && break
     kill -0 "$pid" 2>/dev/null || break

@@ -5,14 +5,8 @@
 
 #include "support/scene_projection.h"
 
-Capture::Capture(::Display* display, ::Window window) {
-    XWindowAttributes attributes;
-    XGetWindowAttributes(display, window, &attributes);
-    width = attributes.width;
-    height = attributes.height;
-    image.reset(XGetImage(display, window, 0, 0, static_cast<unsigned>(width),
-                          static_cast<unsigned>(height), AllPlanes, ZPixmap));
-}
+Capture::Capture(const X11Client& client, ::Window window)
+    : image(client.GetImage(window, &width, &height)) {}
 
 Rgb Capture::At(int x, int y) const {
     const unsigned long pixel = XGetPixel(image.get(), x, y);
@@ -36,14 +30,10 @@ bool Capture::Blue(int x, int y) const {
     double cx;
     double cy;
     ToWindow(scene, 0, 0, cx, cy);
-    const bool drawn = WaitUntil(10, [&] {
+    const bool drawn = WaitUntil(kHangCeilingSeconds, [&] {
         window = probe.FindByTitle(kProgramTitleUtf8);
-        XWindowAttributes attributes;
-        if (window == 0 || !XGetWindowAttributes(probe.display(), window, &attributes) ||
-            attributes.map_state != IsViewable) {
-            return false;
-        }
-        auto frame = std::make_unique<Capture>(probe.display(), window);
+        if (window == 0) return false;
+        auto frame = std::make_unique<Capture>(probe, window);
         if (!frame->Valid() || frame->width != 640 || frame->height != 480 ||
             !frame->Yellow(static_cast<int>(cx), 480 - 1 - static_cast<int>(cy)) ||
             !frame->Blue(2, 2)) {

@@ -22,7 +22,8 @@ struct Rgb {
 // A window's contents at one moment.
 class Capture {
 public:
-    Capture(::Display* display, ::Window window);
+    // Invalid while the window cannot be read (not viewable yet, or gone).
+    Capture(const X11Client& client, ::Window window);
     // (x, y) counted from the top-left corner.
     Rgb At(int x, int y) const;
     bool Yellow(int x, int y) const;
@@ -39,7 +40,7 @@ private:
     std::unique_ptr<XImage, Destroy> image;
 };
 
-// Waits up to 10 s for the program's window to show a frame of the scene:
+// Waits for the program's window to show a frame of the scene:
 // the square at its centre on blue. `window` is found again each time (a
 // platform may replace the X window behind the program's window while it
 // sets up OpenGL). With `shown`, the frame seen: a window whose class has a

@@ -3,8 +3,8 @@
 // A test of the program from outside, run once per kind of program:
 // "native"; "wine", the x86-64 exe under 64-bit Wine; "wine_i686", the
 // genuine 32-bit exe under 32-bit Wine (its code emulated where the host
-// runs no 32-bit code). The Windows kinds run when the test command gives
-// their exes.
+// runs no 32-bit code). A Windows kind whose exe is not built, or that
+// cannot run here, is skipped with the reason.
 
 #include <gtest/gtest.h>
 
@@ -14,15 +14,21 @@
 #include <vector>
 
 #include "e2e/program_runner.h"
-
-// An environment variable's value; "" when it is not set.
-inline std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
+#include "support/fixture_display.h"
 
 class ProgramKindTest : public ::testing::TestWithParam<std::string> {
 protected:
+    void SetUp() override {
+        const ProgramKind kind = Kind();
+        if (kind.name != "native" && !std::ifstream(kind.path).good()) {
+            GTEST_SKIP() << kind.name << ": " << kind.path << " is not built";
+        }
+        if (kind.name == "wine_i686") {
+            std::string how;
+            RunTool({"bash", OPENGL_TEST_SOURCE_DIR "/scripts/run-i386.sh", "--how"}, "", &how);
+            if (how.rfind("none", 0) == 0) GTEST_SKIP() << "wine_i686: " << how;
+        }
+    }
     // Under Wine, in the prefix of the exe's build: the runner restarts
     // Wine's server there for each run, on the run's display.
     ProgramKind Kind() const {
@@ -47,26 +53,20 @@ protected:
         return kind;
     }
     // Wine's first start in a new prefix builds the prefix; emulated 32-bit
-    // code starts in seconds rather than a fraction of one.
+    // code starts in seconds rather than a fraction of one. A ceiling only.
     double StartSeconds() const {
-        if (GetParam() == "native") return 10;
-        return GetParam() == "wine" ? 90 : 180;
+        if (GetParam() == "native") return kHangCeilingSeconds;
+        return GetParam() == "wine" ? 2 * kHangCeilingSeconds : 4 * kHangCeilingSeconds;
     }
 };
 
-// The kinds to run: the Windows exes that are built, the 32-bit one only
-// where it can run (the test command says how in OPENGL_TEST_I686_HOW), and
-// not at all without `withEmulated`, since its every start costs seconds
-// under emulation.
+// The kinds to run: the Windows builds' exes wherever this build was given
+// their paths, and the 32-bit one not at all without `withEmulated`, since
+// its every start costs seconds under emulation.
 inline std::vector<std::string> ProgramKindNames(bool withEmulated = true) {
-    const auto built = [](const char* path) { return std::ifstream(path).good(); };
     std::vector<std::string> kinds = {"native"};
-    if (built(OPENGL_TEST_WINDOWS_PROGRAM)) kinds.push_back("wine");
-    const char* how = std::getenv("OPENGL_TEST_I686_HOW");
-    const bool runs = how == nullptr || std::string(how).rfind("none", 0) != 0;
-    if (withEmulated && runs && built(OPENGL_TEST_WINDOWS_I686_PROGRAM)) {
-        kinds.push_back("wine_i686");
-    }
+    if (*OPENGL_TEST_WINDOWS_PROGRAM != '\0') kinds.push_back("wine");
+    if (withEmulated && *OPENGL_TEST_WINDOWS_I686_PROGRAM != '\0') kinds.push_back("wine_i686");
     return kinds;
 }
 

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "x11_client.h"
+
 extern char** environ;
 
 std::string WineRunScript() {
@@ -148,7 +150,7 @@ int RunTool(const std::vector<std::string>& arguments, const std::string& displa
     pid_t pid = -1;
     int status = -1;
     if (Spawn(arguments, EnvironmentFor(display), pid, path) == 0) {
-        if (!Reap(pid, 10, status)) {
+        if (!Reap(pid, kHangCeilingSeconds, status)) {
             kill(-pid, SIGKILL);
             waitpid(pid, nullptr, 0);
             status = -1;

@@ -41,7 +41,7 @@ private:
 std::string WineRunScript();
 
 // Runs a tool (wmctrl, xdotool) on `display` to its end; its exit status,
-// or -1 if it could not run or did not end within 10 s. With `output`,
+// or -1 if it could not run or never ended. With `output`,
 // what it printed on stdout.
 int RunTool(const std::vector<std::string>& arguments, const std::string& display,
             std::string* output = nullptr);

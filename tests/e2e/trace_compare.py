@@ -1,5 +1,6 @@
 """What the trace tests share: the expected file's runs, and how a traced run
 is held to its expected one."""
+import os
 
 
 def sections(text):
@@ -40,3 +41,13 @@ def report(heading, problems):
     for problem in problems:
         print("    " + problem)
     return bool(problems)
+
+
+def fixture_display(name):
+    """The display the CTest fixture `name` started ("glx", "noglx"), or
+    None when it is not running."""
+    try:
+        with open(os.path.join(os.environ.get("OPENGL_TEST_FIXTURE_DIR", ""), name + ".display")) as f:
+            return f.read().strip() or None
+    except OSError:
+        return None

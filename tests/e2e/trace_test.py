@@ -16,10 +16,15 @@ import tempfile
 import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-from trace_compare import differences, report, sections  # noqa: E402
+from trace_compare import differences, fixture_display, report, sections  # noqa: E402
 
 program, close_window, expected_path, gl_trace = sys.argv[1:5]
 printing = "--print" in sys.argv
+display = fixture_display("glx")
+if display is None:
+    print("needs the glx_display fixture (ctest starts it)")
+    sys.exit(1)
+os.environ["DISPLAY"] = display
 
 
 def normalise(lines):
@@ -82,17 +87,17 @@ def trace(environment, close):
         env = dict(os.environ, WINX11_TRACE=path, LD_PRELOAD=gl_trace, **environment)
         process = subprocess.Popen([program], env=env)
         if close:
-            deadline = time.monotonic() + 20
+            deadline = time.monotonic() + 60  # a ceiling: frames come or the run fails
             while time.monotonic() < deadline:
                 if os.path.exists(path) and open(path).read().count("SwapBuffers(") >= 3:
                     break
                 time.sleep(0.02)
             subprocess.run([close_window, "--wait", "10"], stdout=subprocess.DEVNULL, check=False)
         try:
-            status = process.wait(timeout=20)
+            status = process.wait(timeout=60)
         except subprocess.TimeoutExpired:
             process.kill()
-            status = "no exit within 20 s"
+            status = "no exit within 60 s"
         lines = open(path).read().splitlines() if os.path.exists(path) else []
     return status, normalise(lines)
 

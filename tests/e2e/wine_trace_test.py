@@ -26,7 +26,7 @@ import tempfile
 import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-from trace_compare import differences, report, sections  # noqa: E402
+from trace_compare import differences, fixture_display, report, sections  # noqa: E402
 
 wine_run, prefix, exe, close_window, expected_path = sys.argv[1:6]
 printing = "--print" in sys.argv
@@ -34,7 +34,8 @@ SKIPPED = 77  # CTest's SKIP_RETURN_CODE
 if not os.path.exists(exe):
     print(f"{exe} is not built: nothing to trace")
     sys.exit(SKIPPED)
-how = os.environ.get("OPENGL_TEST_I686_HOW", "")
+how = subprocess.run(["bash", os.path.join(os.path.dirname(wine_run), "run-i386.sh"), "--how"],
+                     capture_output=True, text=True, check=False).stdout.strip()
 if "i686" in exe and how.startswith("none"):
     print(f"the 32-bit exe cannot run here: {how}")
     sys.exit(SKIPPED)
@@ -262,15 +263,15 @@ def trace(display, close):
 registry = wine(prefix, os.path.join(prefix, "drive_c/windows/system32/reg.exe"), "add",
                 r"HKCU\Software\Wine\Debug", "/v", "RelayInclude", "/t", "REG_SZ", "/d",
                 "user32.*;gdi32.*;opengl32.*", "/f",
-                display=os.environ.get("DISPLAY"), stdout=subprocess.DEVNULL)
+                display=fixture_display("glx"), stdout=subprocess.DEVNULL)
 if registry.returncode != 0:
     print("cannot set RelayInclude in the prefix's registry")
     sys.exit(1)
 
 expected = sections(open(expected_path).read())
-runs = [("normal", "normal", os.environ.get("DISPLAY"), True),
+runs = [("normal", "normal", fixture_display("glx"), True),
         ("no display", "CreateWindowExA", None, False),
-        ("no GLX", "ChoosePixelFormat", os.environ.get("OPENGL_TEST_NOGLX_DISPLAY"), False)]
+        ("no GLX", "ChoosePixelFormat", fixture_display("noglx"), False)]
 failures = 0
 for label, section, display, close in runs:
     status, calls = trace(display, close)

@@ -4,13 +4,14 @@
 #include <windows.h>
 
 #include "render/opengl_renderer.h"
-#include "support/no_glx_display.h"
+#include "support/fixture_display.h"
 #include "support/recording_window.h"
 
 namespace {
 
 TEST(OpenGLRendererNoGlx, InitializeFailsWithoutCreatingAContext) {
-    ASSERT_TRUE(NoGlxDisplayIsSet()) << "OPENGL_TEST_NOGLX_DISPLAY (see scripts/test.sh)";
+    ASSERT_FALSE(FixtureDisplay("noglx").empty())
+        << "needs the noglx_display fixture (ctest starts it)";
     HWND hwnd = RecordingWindow::Create();
     ASSERT_NE(hwnd, nullptr);
     OpenGLRenderer renderer(GetDC(hwnd));

@@ -21,10 +21,10 @@
 
 namespace {
 
-// Pumps the queue until `done` holds; false after five seconds, so that a
+// Pumps the queue until `done` holds; false after a minute, so that a
 // missing event fails the test instead of hanging it.
 bool PumpUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (std::chrono::steady_clock::now() < deadline) {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -94,23 +94,28 @@ TEST_F(X11Test, XEventsReachTheProcedureOnTheOwnersThreadWhileAnotherThreadPumps
     ASSERT_NE(hwnd, nullptr);
     ShowWindow(hwnd, SW_SHOW);
     ::Window xid = 0;
-    ASSERT_TRUE(
-        WaitUntil(2, [&] { return (xid = probe.FindByTitle("placing thread probe")) != 0; }));
+    ASSERT_TRUE(WaitUntil(kHangCeilingSeconds,
+                          [&] { return (xid = probe.FindByTitle("placing thread probe")) != 0; }));
     g_placedOn.clear();
 
     std::atomic<bool> stop{false};
+    std::atomic<int> pumped{0};
     std::thread pumper([&] {
         MSG msg;
         while (!stop) {
             while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+            ++pumped;
             std::this_thread::yield();
         }
     });
     // Placed by another client, as a window manager places windows, while
-    // only the other thread pumps.
+    // only the other thread pumps: it reads the connection after the
+    // server has sent the events.
     XMoveResizeWindow(probe.display(), xid, 40, 50, 300, 200);
     XSync(probe.display(), False);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const int before = pumped;
+    EXPECT_TRUE(WaitUntil(kHangCeilingSeconds, [&] { return pumped >= before + 2; }))
+        << "the other thread never pumped";
     stop = true;
     pumper.join();
 
@@ -131,7 +136,7 @@ TEST_F(X11Test, ClassHintNamesTheRunningProgramOrItsResourceName) {
         std::string name;
         // Another connection's requests reach the server in their own time.
         ::Window xid = 0;
-        WaitUntil(2, [&] { return (xid = probe.FindByTitle(title)) != 0; });
+        WaitUntil(kHangCeilingSeconds, [&] { return (xid = probe.FindByTitle(title)) != 0; });
         if (XGetClassHint(probe.display(), xid, &hint) != 0) {
             name = hint.res_name;
             XFree(hint.res_name);
@@ -229,7 +234,7 @@ TEST_F(X11Test, KeyPressBecomesKeyDownAndTranslatesToChar) {
     // The loop a program runs: translate, then dispatch.
     bool gotKeyDown = false;
     bool gotChar = false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!gotChar && std::chrono::steady_clock::now() < deadline) {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
