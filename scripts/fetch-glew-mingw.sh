@@ -24,7 +24,10 @@ if [ ! -f "$work/src/glew.c" ]; then
 fi
 echo "fetch-glew-mingw: compiling Debian's GLEW sources for $triplet"
 mkdir -p "$prefix/lib" "$prefix/include/GL"
-"$triplet-gcc-posix" -O2 -DGLEW_STATIC -DGLEW_NO_GLU -I"$work/include" \
+# Through ccache where it is installed: every clean build tree compiles it.
+launcher=()
+command -v ccache >/dev/null && launcher=(ccache)
+"${launcher[@]}" "$triplet-gcc-posix" -O2 -DGLEW_STATIC -DGLEW_NO_GLU -I"$work/include" \
     -c "$work/src/glew.c" -o "$prefix/glew.o"
 "$triplet-ar" rcs "$prefix/lib/glew32s.lib" "$prefix/glew.o"
 rm -f "$prefix/glew.o"

@@ -21,7 +21,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 run_packages=(
     cmake g++ make pkg-config libx11-dev libgl-dev libglew-dev libgl1-mesa-dri
-    xvfb x11-utils imagemagick
+    xvfb x11-utils imagemagick ccache
 )
 # GLEW's sources (apt-get source, from dpkg-dev) compiled with MinGW, and
 # 64-bit Wine with the Japanese locale that gives it code page 932.
