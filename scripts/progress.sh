@@ -35,9 +35,17 @@ progress_filter() {
 with_heartbeat() {
     local name=$1 beat status=0
     shift
+    # The nap runs in the background so that the TERM below ends the
+    # heartbeat at once: bash runs a trap only after its foreground child.
     (
-        trap 'exit 0' TERM
-        while sleep 15; do say "$name: still running"; done
+        nap=
+        trap 'kill $nap 2>/dev/null; exit 0' TERM
+        while :; do
+            sleep 15 &
+            nap=$!
+            wait "$nap"
+            say "$name: still running"
+        done
     ) &
     beat=$!
     "$@" || status=$?
