@@ -175,7 +175,7 @@ apt_to_log() {
     return "${PIPESTATUS[0]}"
 }
 # apt_errors LOG: apt's own words on what went wrong, a few lines.
-apt_errors() { grep -E '^(E|W): ' "$1" | grep -v '^W: Target ' | head -n 8 | sed 's/^/    /'; }
+apt_errors() { { grep -E '^(E|W): ' "$1" || true; } | grep -v '^W: Target ' | head -n 8 | sed 's/^/    /'; }
 
 # An update counts only when apt-get update exited 0: the stamp names the
 # sources and architectures it was made for, so a new source, a new
@@ -230,10 +230,12 @@ if [ "${#missing[@]}" -gt 0 ]; then
         # An i386 index of an update suite did not load: the i386 libraries
         # can then only come from the release itself, and Multi-Arch needs
         # their amd64 twins at the same versions.
-        say "install-deps: $(grep -o 'Failed to fetch [^ ]*binary-i386[^ ]*' "$state/update.log" | head -n 1 | sed 's/^Failed to fetch //') did not load; installing from $codename's own indexes, which did, so i386 and amd64 libraries match ($(grep -c '^Inst ' "$state/resolve.log") packages)"
+        say "install-deps: $(grep -o 'Failed to fetch [^ ]*binary-i386[^ ]*' "$state/update.log" | head -n 1 | sed 's/^Failed to fetch //' || true) did not load; installing from $codename's own indexes, which did, so i386 and amd64 libraries match ($(grep -c '^Inst ' "$state/resolve.log") packages)"
         missing=(-t "$codename" "${missing[@]}")
         install_set "${missing[@]}"
     else
+        # apt's word on the whole set, before the rest is resolved alone.
+        cp "$state/resolve.log" "$state/resolve-failed.log"
         i386=() others=()
         for p in "${missing[@]}"; do
             if [[ "$p" == *:i386 ]]; then i386+=("$p"); else others+=("$p"); fi
@@ -245,11 +247,13 @@ if [ "${#missing[@]}" -gt 0 ]; then
         fi
         # No way to the i386 set today: everything else is installed, and
         # the 32-bit runs say why they did not run.
-        reason="the i386 packages cannot be installed as the archive stands ($(grep -m1 '^E: ' "$state/resolve.log" | cut -c4-))"
-        [ "$update_failed" = 0 ] || reason="$reason; the update failed: $(grep -m1 -o 'Failed to fetch [^ ]*' "$state/update.log" | sed 's/^Failed to fetch //')"
+        reason="the i386 packages cannot be installed as the archive stands ($(grep -m1 '^E: ' "$state/resolve-failed.log" | cut -c4- || true))"
+        if [ "$update_failed" = 1 ]; then
+            reason="$reason; the update failed: $(grep -m1 -o 'Failed to fetch [^ ]*' "$state/update.log" | sed 's/^Failed to fetch //' || true)"
+        fi
         echo "$reason" >"$i386_note"
         say "install-deps: without 32-bit Wine: $reason"
-        apt_errors "$state/resolve.log"
+        apt_errors "$state/resolve-failed.log"
         missing=("${others[@]}")
         [ "${#missing[@]}" = 0 ] || install_set "${missing[@]}"
         if [ "$added_i386" = 1 ] && [ -z "$(dpkg-query -W -f='${binary:Package}\n' '*:i386' 2>/dev/null)" ]; then
