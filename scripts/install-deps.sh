@@ -82,10 +82,16 @@ esac
 # Wine's 32-bit half and Mesa's i386 drivers live in the i386 architecture.
 wants_i386=0
 case "$set_name" in test | run-wine32) wants_i386=1 ;; esac
-added_i386=0
+# What the install learnt about the archive is kept beside apt's own state:
+# the full logs of the last update and install, when an update last
+# succeeded (and for which sources), whether the i386 architecture is this
+# project's doing, and why the i386 set could not be installed, for the
+# test command to say.
+state=/var/lib/opengl-test
+mkdir -p "$state"
 if [ "$wants_i386" = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
-    added_i386=1
+    touch "$state/added-i386"
 fi
 
 # The machine's own Debian archive (a user's mirror is respected) with the
@@ -143,12 +149,6 @@ src_list=/etc/apt/sources.list.d/opengl-test.sources
 rm -f /etc/apt/sources.list.d/opengl-test-deb-src.sources  # the name earlier versions wrote
 [ "$(cat "$src_list" 2>/dev/null)" = "$wanted" ] || printf '%s\n' "$wanted" >"$src_list"
 
-# What the install learnt about the archive is kept beside apt's own state:
-# the full logs of the last update and install, when an update last
-# succeeded (and for which sources), and why the i386 set could not be
-# installed, for the test command to say.
-state=/var/lib/opengl-test
-mkdir -p "$state"
 i386_note=$state/i386-unavailable
 rm -f "$i386_note"
 
@@ -256,10 +256,11 @@ if [ "${#missing[@]}" -gt 0 ]; then
         apt_errors "$state/resolve-failed.log"
         missing=("${others[@]}")
         [ "${#missing[@]}" = 0 ] || install_set "${missing[@]}"
-        if [ "$added_i386" = 1 ] && [ -z "$(dpkg-query -W -f='${binary:Package}\n' '*:i386' 2>/dev/null)" ]; then
-            # Nothing of i386 came: the machine keeps no architecture it
-            # cannot serve (the next run adds it again and retries).
+        if [ -f "$state/added-i386" ] && [ -z "$(dpkg-query -W -f='${binary:Package}\n' '*:i386' 2>/dev/null || true)" ]; then
+            # Nothing of i386 came: the machine keeps no architecture of
+            # ours it cannot serve (the next run adds it again and retries).
             dpkg --remove-architecture i386
+            rm -f "$state/added-i386"
         fi
     fi
 fi
