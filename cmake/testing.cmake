@@ -30,8 +30,9 @@ set(OPENGL_TEST_FIXTURE_DIR ${CMAKE_BINARY_DIR}/fixtures)
 
 # opengl_test_add(NAME LABEL label SOURCES ... LIBRARIES ... [NO_MAIN]
 #                 [FIXTURES fixture...] [DISPLAY fixture-display])
-# A `platform` test needs the display with GLX (natively) or the build's
-# Wine server on it (Windows builds) unless FIXTURES says otherwise; natively
+# A `platform` test needs the display with GLX unless FIXTURES says
+# otherwise, and in the Windows builds every test runs under the build's Wine
+# server on that display; natively
 # DISPLAY names the display fixture whose display the program connects to
 # (glx by default; none for a program that must start without one). Cases
 # whose names say they call in from another thread get the label `threads`
@@ -42,8 +43,10 @@ function(opengl_test_add name)
         set(ARG_FIXTURES glx_display)
     endif()
     if(WIN32)
-        # Under Wine the display comes with the build's Wine server.
-        list(TRANSFORM ARG_FIXTURES REPLACE "^glx_display$" wine_server)
+        # Every test program runs under the build's Wine server, on its
+        # display; one started without it would have its server ended by
+        # the fixture's start.
+        set(ARG_FIXTURES wine_server)
     endif()
     if(NOT DEFINED ARG_DISPLAY)
         set(ARG_DISPLAY glx)
