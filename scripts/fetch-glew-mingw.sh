@@ -24,11 +24,12 @@ if [ ! -f "$work/src/glew.c" ]; then
 fi
 echo "fetch-glew-mingw: compiling Debian's GLEW sources for $triplet"
 mkdir -p "$prefix/lib" "$prefix/include/GL"
-# Through ccache where it is installed: every clean build tree compiles it.
+# Through ccache where it is installed: every clean build tree compiles it,
+# and relative paths let a clone in another folder find the result.
 launcher=()
 command -v ccache >/dev/null && launcher=(ccache)
-"${launcher[@]}" "$triplet-gcc-posix" -O2 -DGLEW_STATIC -DGLEW_NO_GLU -I"$work/include" \
-    -c "$work/src/glew.c" -o "$prefix/glew.o"
+(cd "$work" && "${launcher[@]}" "$triplet-gcc-posix" -O2 -DGLEW_STATIC -DGLEW_NO_GLU -Iinclude \
+    -c src/glew.c -o "$prefix/glew.o")
 "$triplet-ar" rcs "$prefix/lib/glew32s.lib" "$prefix/glew.o"
 rm -f "$prefix/glew.o"
 cp "$work"/include/GL/glew.h "$work"/include/GL/wglew.h "$prefix/include/GL/"

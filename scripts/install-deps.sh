@@ -43,6 +43,8 @@ test_packages=(
     g++-multilib qemu-user-static
     # The desktop cases: a real window manager and the tools that drive it.
     openbox wmctrl xdotool
+    # The packages, tried as installed.
+    lintian desktop-file-utils unzip
 )
 # Commands checked after the install: "command package".
 run_tools=("cmake cmake" "g++ g++" "Xvfb xvfb" "xdpyinfo x11-utils" "import imagemagick")
@@ -61,6 +63,7 @@ test_tools=(
     "python3 python3" "clang-format clang-format" "clang-tidy clang-tidy" "cppcheck cppcheck"
     "valgrind valgrind" "qemu-i386-static qemu-user-static"
     "openbox openbox" "wmctrl wmctrl" "xdotool xdotool"
+    "lintian lintian" "desktop-file-validate desktop-file-utils" "unzip unzip"
 )
 
 packages=("${run_packages[@]}")

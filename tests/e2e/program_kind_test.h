@@ -31,14 +31,18 @@ protected:
     }
     // Under Wine, in the prefix of the exe's build: the runner restarts
     // Wine's server there for each run, on the run's display.
+    // OPENGL_TEST_PROGRAM, when set, is run instead of the build's own
+    // program: the package tests run the installed or unpacked one.
     ProgramKind Kind() const {
+        ProgramKind kind = {"native", OPENGL_TEST_NATIVE_PROGRAM, ""};
         if (GetParam() == "wine") {
-            return {"wine", OPENGL_TEST_WINDOWS_PROGRAM, OPENGL_TEST_WINDOWS_PREFIX};
+            kind = {"wine", OPENGL_TEST_WINDOWS_PROGRAM, OPENGL_TEST_WINDOWS_PREFIX};
+        } else if (GetParam() == "wine_i686") {
+            kind = {"wine_i686", OPENGL_TEST_WINDOWS_I686_PROGRAM, OPENGL_TEST_WINDOWS_I686_PREFIX};
         }
-        if (GetParam() == "wine_i686") {
-            return {"wine_i686", OPENGL_TEST_WINDOWS_I686_PROGRAM, OPENGL_TEST_WINDOWS_I686_PREFIX};
-        }
-        return {"native", OPENGL_TEST_NATIVE_PROGRAM, ""};
+        const char* instead = std::getenv("OPENGL_TEST_PROGRAM");
+        if (instead != nullptr && *instead != '\0') kind.path = instead;
+        return kind;
     }
     // The same kind running the window probe (tests/platform) instead of
     // the program.
