@@ -1,7 +1,11 @@
 // A plain overlapped window that says on stdout where Win32 tells it it is,
 // so that a test outside the process can move it through a window manager
 // and compare: one line per WM_MOVE ("move X Y", the client area's origin
-// on the screen) and per WM_SIZE ("size W H"). Ends with 0 when closed.
+// on the screen) and per WM_SIZE ("size W H"). Keys and buttons are
+// reported too, as the procedure receives them: "keydown", "keyup",
+// "syskeydown", "syskeyup" with the virtual key and lParam's context bit
+// (29: Alt was down), "syscommand" with the command, and the buttons'
+// "lbuttondown"/"lbuttonup" with their MK_ flags. Ends with 0 when closed.
 // Built in both builds, so the same window reports from our subset and from
 // Wine under the same window manager.
 
@@ -27,12 +31,39 @@ LRESULT CALLBACK ProbeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
             std::printf("size %d %d\n", LOWORD(lParam), HIWORD(lParam));
             std::fflush(stdout);
             return 0;
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_SYSKEYDOWN:
+        case WM_SYSKEYUP: {
+            const char* name = message == WM_KEYDOWN      ? "keydown"
+                               : message == WM_KEYUP      ? "keyup"
+                               : message == WM_SYSKEYDOWN ? "syskeydown"
+                                                          : "syskeyup";
+            std::printf("%s 0x%02X %d\n", name, static_cast<unsigned>(wParam),
+                        static_cast<int>((lParam >> 29) & 1));
+            std::fflush(stdout);
+            break;  // on to DefWindowProcA: Alt+F4 is its business
+        }
+        case WM_SYSCOMMAND:
+            std::printf("syscommand 0x%04X\n", static_cast<unsigned>(wParam & 0xFFF0));
+            std::fflush(stdout);
+            // Alt or F10 alone asks for the window menu, whose modal loop
+            // would hold the probe until a key dismissed it.
+            if ((wParam & 0xFFF0) == SC_KEYMENU) return 0;
+            break;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+            std::printf("%s 0x%X\n", message == WM_LBUTTONDOWN ? "lbuttondown" : "lbuttonup",
+                        static_cast<unsigned>(wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)));
+            std::fflush(stdout);
+            return 0;
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
         default:
-            return DefWindowProcA(hwnd, message, wParam, lParam);
+            break;
     }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 }  // namespace

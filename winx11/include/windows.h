@@ -232,6 +232,9 @@ typedef ULONG_PTR DWORD_PTR;
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
+#define WM_SYSKEYDOWN 0x0104
+#define WM_SYSKEYUP 0x0105
+#define WM_SYSCHAR 0x0106
 #define WM_SYSCOMMAND 0x0112
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
@@ -245,6 +248,7 @@ typedef ULONG_PTR DWORD_PTR;
 #define WM_APP 0x8000
 
 #define SC_CLOSE 0xF060
+#define SC_KEYMENU 0xF100
 #define SIZE_RESTORED 0
 
 #define MK_LBUTTON 0x0001
@@ -269,6 +273,14 @@ typedef ULONG_PTR DWORD_PTR;
 #define VK_DOWN 0x28
 #define VK_DELETE 0x2E
 #define VK_F1 0x70
+#define VK_F4 0x73
+#define VK_F10 0x79
+
+// lParam's high word of a key message: the key's context and history.
+#define KF_EXTENDED 0x0100
+#define KF_ALTDOWN 0x2000
+#define KF_REPEAT 0x4000
+#define KF_UP 0x8000
 
 // Pixel formats.
 #define PFD_TYPE_RGBA 0

@@ -20,6 +20,22 @@ extern "C" LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam,
                 SendMessageA(hwnd, WM_CLOSE, 0, 0);
             }
             return 0;
+        case WM_SYSKEYUP:
+            // Alt or F10 let go alone, and a key typed with Alt, ask for
+            // the window menu; the subset has none to open.
+            if (wParam == VK_MENU || wParam == VK_F10) {
+                SendMessageA(hwnd, WM_SYSCOMMAND, SC_KEYMENU, 0);
+            }
+            return 0;
+        case WM_SYSCHAR:
+            SendMessageA(hwnd, WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(wParam));
+            return 0;
+        case WM_SYSKEYDOWN:
+            // Alt+F4 closes the window, as its close box does.
+            if (wParam == VK_F4 && (HIWORD(lParam) & KF_ALTDOWN) != 0) {
+                PostMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+            }
+            return 0;
         case WM_PAINT: {
             // What BeginPaint/EndPaint would do: the window is valid again.
             WindowState* window = LookupWindow(hwnd);

@@ -145,6 +145,9 @@ struct ThreadState {
     int relayDepth = 0;
     std::array<KeyText, 16> keyTexts;
     size_t nextKeyText = 0;
+    // Alt went down and no other key since: its release is then a system
+    // key (the menu's), not a plain one.
+    bool altAlone = false;
 };
 
 ThreadState& ThisThread();

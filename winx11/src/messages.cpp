@@ -208,9 +208,11 @@ extern "C" BOOL WINAPI TranslateMessage(const MSG* msg) {
     if (msg == nullptr) {
         return FALSE;
     }
-    if (msg->message != WM_KEYDOWN) {
-        return msg->message == WM_KEYUP;
+    if (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN) {
+        return msg->message == WM_KEYUP || msg->message == WM_SYSKEYUP;
     }
+    // A system key's text is the window menu's: WM_SYSCHAR.
+    const UINT charMessage = msg->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR;
     std::string text;
     const auto keycode = static_cast<BYTE>((msg->lParam >> 16) & 0xFF);
     if (TakeKeyText(keycode, msg->time, text)) {
@@ -220,8 +222,9 @@ extern "C" BOOL WINAPI TranslateMessage(const MSG* msg) {
         std::lock_guard<std::mutex> lock(TheLibrary().lock);
         for (const char byte : ansi) {
             QueueOf(std::this_thread::get_id())
-                .posted.push_back(MakeMessage(msg->hwnd, WM_CHAR, static_cast<unsigned char>(byte),
-                                              msg->lParam, msg->time));
+                .posted.push_back(MakeMessage(msg->hwnd, charMessage,
+                                              static_cast<unsigned char>(byte), msg->lParam,
+                                              msg->time));
         }
     }
     return TRUE;

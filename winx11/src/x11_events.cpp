@@ -70,7 +70,48 @@ WPARAM VirtualKey(XKeyEvent& event) {
     }
 }
 
-WPARAM MouseKeys(unsigned state) {
+// Win32's key messages, from X's: with Alt held (and Ctrl not), and F10
+// alone, a key is a system key, the window menu's; lParam's KF_ALTDOWN says
+// whether Alt is down once the event has happened. X gives the modifiers
+// as they were before it.
+void TranslateKey(const WindowState& window, XKeyEvent& event, bool press) {
+    const WPARAM key = VirtualKey(event);
+    bool alt = (event.state & Mod1Mask) != 0;
+    bool ctrl = (event.state & ControlMask) != 0;
+    if (key == VK_MENU) alt = press;
+    if (key == VK_CONTROL) ctrl = press;
+    bool system = (alt && !ctrl) || key == VK_F10;
+    ThreadState& thread = ThisThread();
+    if (key == VK_MENU) {
+        // Alt released after another key is a plain key's release.
+        if (!press) system = thread.altAlone && !ctrl;
+        thread.altAlone = press;
+    } else if (press) {
+        thread.altAlone = false;
+    }
+    UINT message = 0;
+    DWORD flags = event.keycode & 0xFFu;
+    if (alt) flags |= KF_ALTDOWN;
+    if (press) {
+        RememberKeyText(event);
+        message = system ? WM_SYSKEYDOWN : WM_KEYDOWN;
+    } else {
+        // The key was down and is being released.
+        flags |= KF_REPEAT | KF_UP;
+        message = system ? WM_SYSKEYUP : WM_KEYUP;
+    }
+    PostInput(window, message, key, static_cast<LPARAM>(1u | (flags << 16)),
+              static_cast<DWORD>(event.time));
+}
+
+// The MK_ flags as Win32 reports them: the state after the event, so a
+// button's own press carries its flag and its release does not.
+WPARAM MouseKeys(unsigned state, unsigned changedButton = 0, bool press = false) {
+    const unsigned buttonMask = changedButton == Button1   ? Button1Mask
+                                : changedButton == Button2 ? Button2Mask
+                                : changedButton == Button3 ? Button3Mask
+                                                           : 0;
+    state = press ? state | buttonMask : state & ~buttonMask;
     WPARAM keys = 0;
     if ((state & Button1Mask) != 0) keys |= MK_LBUTTON;
     if ((state & Button2Mask) != 0) keys |= MK_MBUTTON;
@@ -109,7 +150,7 @@ void TranslateButton(const WindowState& window, const XButtonEvent& event, bool 
         default:
             return;
     }
-    PostInput(window, message, MouseKeys(event.state), position, time);
+    PostInput(window, message, MouseKeys(event.state, event.button, press), position, time);
 }
 
 void Translate(XEvent& event) {
@@ -169,16 +210,8 @@ void Translate(XEvent& event) {
             window->framed = event.xreparent.parent != DefaultRootWindow(event.xreparent.display);
             break;
         case KeyPress:
-            RememberKeyText(event.xkey);
-            PostInput(*window, WM_KEYDOWN, VirtualKey(event.xkey),
-                      1 | (static_cast<LPARAM>(event.xkey.keycode & 0xFF) << 16),
-                      static_cast<DWORD>(event.xkey.time));
-            break;
         case KeyRelease:
-            // Bits 30 and 31: the key was down and is being released.
-            PostInput(*window, WM_KEYUP, VirtualKey(event.xkey),
-                      static_cast<LPARAM>(0xC0000001u | ((event.xkey.keycode & 0xFFu) << 16)),
-                      static_cast<DWORD>(event.xkey.time));
+            TranslateKey(*window, event.xkey, event.type == KeyPress);
             break;
         case ButtonPress:
         case ButtonRelease:
