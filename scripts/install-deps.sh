@@ -192,7 +192,10 @@ apt_update() {
     for try in 1 2; do
         say "install-deps: apt-get update$again"
         again=" (again, after a pause)"
-        if apt_logged "$state/update.log" update -q; then
+        # apt ends 0 when an index could not even be fetched (a source
+        # that does not answer is only a warning to it): that is no fresh
+        # update either.
+        if apt_logged "$state/update.log" update -q && ! grep -q 'Failed to fetch' "$state/update.log"; then
             echo "$sources_key" >"$stamp"
             updated=1 update_failed=0
             return 0
