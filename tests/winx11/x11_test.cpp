@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <GL/glx.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
@@ -15,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/program_pixel_format.h"
 #include "support/recording_window.h"
 #include "support/window_with_procedure.h"
 #include "x11_client.h"
@@ -166,6 +168,46 @@ TEST_F(X11Test, AnUncheckedRequestsErrorDoesNotFailTheNextCheckedCall) {
     HWND next = CreateTitled("checked after an unchecked error");
     EXPECT_NE(next, nullptr) << "GetLastError " << GetLastError();
     DestroyWindow(next);
+    DestroyWindow(hwnd);
+}
+
+// A checked call waits for the server's word on its own requests. Another
+// thread's requests on the same connection (here bad ones, sent straight
+// through Xlib on the display a context of its own was made current on)
+// must not land among them and fail the call with their errors.
+TEST_F(X11Test, AnotherThreadsBadRequestsDuringACheckedCallAreNotItsErrors) {
+    HWND hwnd = CreateTitled("drawing thread's window");
+    ASSERT_NE(hwnd, nullptr);
+    HDC dc = GetDC(hwnd);
+    const PIXELFORMATDESCRIPTOR descriptor = ProgramDescriptor();
+    ASSERT_TRUE(SetPixelFormat(dc, ChoosePixelFormat(dc, &descriptor), &descriptor));
+    HGLRC context = wglCreateContext(dc);
+    ASSERT_NE(context, nullptr);
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> sent{0};
+    std::thread other([&] {
+        if (!wglMakeCurrent(dc, context)) return;
+        ::Display* display = glXGetCurrentDisplay();
+        while (!stop) {
+            XMapWindow(display, 0x7FFFFF01);  // no such window: BadWindow
+            XFlush(display);
+            ++sent;
+        }
+        wglMakeCurrent(nullptr, nullptr);
+    });
+    while (sent < 10) std::this_thread::yield();
+    int failed = 0;
+    for (int i = 0; i < 50; ++i) {
+        HWND checked = CreateTitled("checked while another thread errs");
+        if (checked == nullptr) ++failed;
+        DestroyWindow(checked);
+    }
+    stop = true;
+    other.join();
+    EXPECT_EQ(failed, 0) << "of 50 window creations, last error " << GetLastError();
+    EXPECT_GT(sent, 10);
+    wglDeleteContext(context);
     DestroyWindow(hwnd);
 }
 

@@ -69,16 +69,18 @@ const Atoms& GetAtoms() {
     return TheLibrary().atoms;
 }
 
-// A trap holds the library's X lock from open to close: no other thread of
-// the subset sends requests or reads the connection meanwhile, so the
-// requests after `firstSerial` are the trap's own and the handler runs on
-// the thread that holds the trap chain.
-XErrorTrap::XErrorTrap(::Display* display)
-    : hold(TheLibrary().x),
-      display(display),
-      firstSerial(NextRequest(display)),
-      previous(XSetErrorHandler(Handle)),
-      outer(TheLibrary().innermostTrap) {
+// A trap holds the library's X lock and Xlib's own display lock from open
+// to close, as Wine's X11 driver does: no other thread sends a request on
+// the connection meanwhile, the subset's nor the OpenGL driver's drawing on
+// another thread, so the requests after `firstSerial` are the trap's own,
+// and replies and errors are read, and the handler run, only on the thread
+// that holds the trap chain. (Xlib's lock nests for the thread that holds
+// it, so the trap's own calls go through.)
+XErrorTrap::XErrorTrap(::Display* display) : hold(TheLibrary().x), display(display) {
+    XLockDisplay(display);
+    firstSerial = NextRequest(display);
+    previous = XSetErrorHandler(Handle);
+    outer = TheLibrary().innermostTrap;
     TheLibrary().innermostTrap = this;
 }
 
@@ -94,6 +96,7 @@ int XErrorTrap::Finish() {
         XSync(display, False);
         TheLibrary().innermostTrap = outer;
         XSetErrorHandler(previous);
+        XUnlockDisplay(display);
         hold.unlock();
     }
     return error;

@@ -45,9 +45,9 @@ private:
 
     std::unique_lock<std::recursive_mutex> hold;
     ::Display* display;
-    unsigned long firstSerial;
-    XErrorHandler previous;
-    XErrorTrap* outer;
+    unsigned long firstSerial = 0;
+    XErrorHandler previous = nullptr;
+    XErrorTrap* outer = nullptr;
     int error = Success;
     bool finished = false;
 };
