@@ -211,6 +211,83 @@ TEST_F(X11Test, AnotherThreadsBadRequestsDuringACheckedCallAreNotItsErrors) {
     DestroyWindow(hwnd);
 }
 
+// The subset's contract: a window is destroyed only while no other thread
+// has a context current on it (refused with ERROR_BUSY meanwhile), and a
+// window on its way out takes no new binding, so no request of the drawing
+// thread ever goes to an X window that is gone.
+TEST_F(X11Test, AnotherThreadDrawingWhileTheOwnerDestroysTheWindowNeverReachesAGoneWindow) {
+    HWND hwnd = CreateTitled("raced window");
+    ASSERT_NE(hwnd, nullptr);
+    ShowWindow(hwnd, SW_SHOW);
+    HDC dc = GetDC(hwnd);
+    const PIXELFORMATDESCRIPTOR descriptor = ProgramDescriptor();
+    ASSERT_TRUE(SetPixelFormat(dc, ChoosePixelFormat(dc, &descriptor), &descriptor));
+    HGLRC context = wglCreateContext(dc);
+    ASSERT_NE(context, nullptr);
+
+    ::testing::internal::CaptureStderr();
+    std::atomic<int> frames{0};
+    std::atomic<bool> destroyed{false};
+    std::thread drawer([&] {
+        for (int i = 0; i < 300 && !destroyed; ++i) {
+            if (!wglMakeCurrent(dc, context)) continue;  // the window is going
+            glClear(GL_COLOR_BUFFER_BIT);
+            SwapBuffers(dc);
+            wglMakeCurrent(nullptr, nullptr);
+            ++frames;
+        }
+    });
+    while (frames < 5) std::this_thread::yield();
+    BOOL gone = FALSE;
+    DWORD refusal = ERROR_BUSY;
+    while (!(gone = DestroyWindow(hwnd)) && (refusal = GetLastError()) == ERROR_BUSY) {
+        std::this_thread::yield();
+    }
+    destroyed = true;
+    drawer.join();
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(gone) << "refused with " << refusal;
+    EXPECT_EQ(errors.find("X error"), std::string::npos) << errors;
+    EXPECT_FALSE(wglMakeCurrent(dc, context)) << "the DC went with its window";
+    EXPECT_TRUE(wglDeleteContext(context));
+}
+
+// A context is deleted only while current nowhere else, checked and taken
+// out as one step: a thread binding it meanwhile is either first (the
+// delete is refused, ERROR_BUSY) or finds no such context.
+TEST_F(X11Test, AnotherThreadBindingAContextWhileItIsDeletedNeverBindsADeletedOne) {
+    HWND hwnd = CreateTitled("context race");
+    ASSERT_NE(hwnd, nullptr);
+    HDC dc = GetDC(hwnd);
+    const PIXELFORMATDESCRIPTOR descriptor = ProgramDescriptor();
+    ASSERT_TRUE(SetPixelFormat(dc, ChoosePixelFormat(dc, &descriptor), &descriptor));
+    HGLRC context = wglCreateContext(dc);
+    ASSERT_NE(context, nullptr);
+    std::atomic<int> bound{0};
+    std::atomic<bool> deleted{false};
+    int boundAfterDelete = 0;
+    std::thread binder([&] {
+        while (!deleted) {
+            if (wglMakeCurrent(dc, context)) {
+                ++bound;
+                wglMakeCurrent(nullptr, nullptr);
+            }
+        }
+        boundAfterDelete = wglMakeCurrent(dc, context) ? 1 : 0;
+    });
+    while (bound < 5) std::this_thread::yield();
+    BOOL gone = FALSE;
+    DWORD refusal = ERROR_BUSY;
+    while (!(gone = wglDeleteContext(context)) && (refusal = GetLastError()) == ERROR_BUSY) {
+        std::this_thread::yield();
+    }
+    deleted = true;
+    binder.join();
+    EXPECT_TRUE(gone) << "refused with " << refusal;
+    EXPECT_EQ(boundAfterDelete, 0);
+    DestroyWindow(hwnd);
+}
+
 TEST_F(X11Test, BytesOutsideTheCodePageAreMarkedNotDropped) {
     // 0x83 needs a trail byte and 0xFF is none; both are kept as U+FFFD and
     // the text after them survives.

@@ -12,18 +12,24 @@
 // the owner calls PeekMessageA. Each thread has its own message queue, last
 // error and current OpenGL context.
 //   From any thread: PostMessageA (to a window, or to the caller's own queue
-//   with NULL), IsWindow, GetDC, ReleaseDC, GetLastError, SetLastError,
-//   GetModuleHandleA, RegisterClassExA, AdjustWindowRect, CreateWindowExA
-//   (the new window is the caller's), PeekMessageA, TranslateMessage and
-//   PostQuitMessage (on the caller's queue), the pixel-format queries, and
-//   the wgl functions: a context is current on one thread at a time
-//   (ERROR_BUSY for another), and any thread may draw through a window's DC
-//   once its pixel format is set.
-//   From the window's owner only: SendMessageA, ShowWindow and DestroyWindow
-//   (refused elsewhere with ERROR_ACCESS_DENIED: Win32 would hand a sent
-//   message to the owner and wait, which the subset does not do), and
-//   IsWindowVisible, GetClientRect, SetPixelFormat, DispatchMessageA and
-//   DefWindowProcA, which read or change the window without a lock.
+//   with NULL), PostQuitMessage, PeekMessageA and TranslateMessage (on the
+//   caller's queue), GetLastError, SetLastError, GetModuleHandleA,
+//   RegisterClassExA, AdjustWindowRect, CreateWindowExA (the new window is
+//   the caller's), IsWindow, GetDC, ReleaseDC, ChoosePixelFormat,
+//   DescribePixelFormat, GetPixelFormat, and the context-bound calls:
+//   wglCreateContext, wglMakeCurrent, SwapBuffers, wglDeleteContext and
+//   OpenGL itself on the context the calling thread made current. A context
+//   is current on one thread at a time (ERROR_BUSY for another) and is
+//   deleted only while current nowhere else (ERROR_BUSY). Unlike Win32, a
+//   window is not destroyed while another thread has a context current on
+//   its DC: DestroyWindow is refused with ERROR_BUSY until that thread lets
+//   it go, and a window on its way out takes no new binding, so no thread
+//   draws into a window that is gone.
+//   From the window's owner only: SendMessageA, ShowWindow, DestroyWindow
+//   and SetPixelFormat (refused elsewhere with ERROR_ACCESS_DENIED: Win32
+//   would hand a sent message to the owner and wait, which the subset does
+//   not do), and IsWindowVisible, GetClientRect, DispatchMessageA and
+//   DefWindowProcA, which read the owner's own record of the window.
 
 #include <stddef.h>
 #include <stdint.h>

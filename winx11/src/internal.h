@@ -136,17 +136,42 @@ struct FrameInsets {
 // away again: one set of metrics for both.
 FrameInsets FrameFor(DWORD style, bool menu);
 // The destroy sequence: WM_DESTROY, WM_NCDESTROY, then the handle is gone.
-// `xWindowGone` when another client already destroyed the X window.
-void DestroyWindowState(HWND hwnd, bool xWindowGone);
+// `xWindowGone` when another client already destroyed the X window. False,
+// and nothing done, while a context is current on the window's DC on
+// another thread (unless the X window is gone already).
+bool DestroyWindowState(HWND hwnd, bool xWindowGone);
 // The end of a window whose creation was refused: only WM_NCDESTROY is sent.
 void ForgetRefusedWindow(HWND hwnd);
 
 // --- window_table.cpp: the handle tables --------------------------------------
 
-// Handle lookups; nullptr for NULL, unknown or destroyed handles.
+// Handle lookups; nullptr for NULL, unknown or destroyed handles. The
+// record is the owner's: only the window's own thread may use it, since
+// only that thread destroys it.
 WindowState* LookupWindow(HWND hwnd);
 WindowState* LookupWindowByDC(HDC hdc);
 WindowState* LookupWindowByXid(::Window xid);
+// What any thread may know of a window through its device context, copied
+// under the table lock. False for an unknown DC, or for a window on its way
+// out unless `going` is asked for too.
+struct WindowSnapshot {
+    HWND hwnd = nullptr;
+    ::Window xid = 0;
+    ::Visual* visual = nullptr;
+    int pixelFormat = 0;
+    std::thread::id owner;
+};
+bool DrawableOf(HDC hdc, WindowSnapshot& drawable, bool going = false);
+// The window's device context, for any thread; nullptr if there is none.
+HDC DeviceContextOf(HWND hwnd);
+// Sets the pixel format of the window, which other threads read.
+void SetWindowPixelFormat(WindowState& window, int format);
+// Marks the window as going, so that no thread binds a context to it from
+// now on: false, and nothing marked, while a context is current on its DC
+// on another thread (`force` marks it anyway: its X window is already gone)
+// or when it is going already.
+enum class Destruction { Started, AlreadyGoing, Busy };
+Destruction BeginDestruction(HWND hwnd, bool force);
 // The thread that owns the window behind an X window, for routing its
 // events; false for X windows that are no window's (any more).
 bool OwnerOfXWindow(::Window xid, std::thread::id& thread);
@@ -160,8 +185,9 @@ HWND FindWindowNeedingPaint(HWND filter);
 // Gives a new window its handle and device context and enters it in the
 // tables; handle values are never reused.
 HWND AddWindow(std::unique_ptr<WindowState> window);
-// Puts another X window behind `window`.
-void ReplaceXWindow(WindowState& window, ::Window xid, ::Visual* visual, int depth);
+// Puts another X window (and its colormap) behind `window`.
+void ReplaceXWindow(WindowState& window, ::Window xid, ::Visual* visual, int depth,
+                    Colormap colormap);
 // Takes the window out of the tables; its handles are dead from then on.
 void RemoveWindow(HWND hwnd);
 // The place of the next CW_USEDEFAULT window in the cascade, counted from 0.
@@ -169,14 +195,17 @@ int NextCascade();
 
 // --- x11_window.cpp: the X window behind each window ----------------------------
 
-// An X window for `window`'s client area with `visual`; 0 if the server
+// An X window for `window`'s client area with `visual`, and the colormap
+// made for it when the visual is not the screen's own; 0 if the server
 // refused.
-::Window CreateXWindow(::Display* display, const WindowState& window, ::Visual* visual, int depth);
+::Window CreateXWindow(::Display* display, const WindowState& window, ::Visual* visual, int depth,
+                       Colormap& colormap);
 // Title, class, size hints and the close protocol, for the window manager.
 void DescribeToWindowManager(::Display* display, const WindowState& window,
                              const std::string& className, bool positioned);
-// Destroys an X window; an X window already gone is no error.
-void DestroyXWindow(::Display* display, ::Window xid);
+// Destroys an X window and the colormap made for it (0: none); an X window
+// already gone is no error.
+void DestroyXWindow(::Display* display, ::Window xid, Colormap colormap);
 // Replaces the X window behind a still-existing HWND (a pixel format that
 // needs another visual). False if the X server refused.
 bool RecreateXWindow(WindowState& window, ::Visual* visual, int depth);
@@ -214,8 +243,12 @@ void* FramebufferConfigOf(const PixelFormatInfo& format);
 
 // --- wgl_context.cpp -------------------------------------------------------
 
-// Called before a window's X window goes away, so no context stays bound to
-// a drawable that no longer exists.
+// Called before a window's X window goes away, so no context of the calling
+// thread stays bound to a drawable that no longer exists (another thread's
+// cannot be: BeginDestruction refuses while one is).
 void ReleaseContextsOn(HDC hdc);
+// Whether a context is current on `hdc` on a thread other than the caller's;
+// under the table lock, held by the caller.
+bool ContextCurrentElsewhereLocked(HDC hdc);
 
 }  // namespace winx11

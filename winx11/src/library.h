@@ -29,15 +29,17 @@ struct Atoms {
 };
 
 // A window. `handle`, `dc` and `thread` are fixed when it is created. The
-// rest is read and written only on `thread`, the window's owner (the X
-// events that change it are handled there too); `xid`, `visual` and `depth`
-// change under Library::lock, since other threads look windows up by `xid`.
+// rest is written only on `thread`, the window's owner (the X events that
+// change it are handled there too), which alone destroys the record. Other
+// threads read the fields marked "shared" only under Library::lock (see
+// WindowSnapshot in internal.h), and the owner writes those under it.
 struct WindowState {
     HWND handle = nullptr;
     HDC dc = nullptr;
-    ::Window xid = 0;
-    ::Visual* visual = nullptr;  // the X window's visual
+    ::Window xid = 0;            // shared
+    ::Visual* visual = nullptr;  // shared: the X window's visual
     int depth = 0;
+    Colormap colormap = 0;  // made for a visual that is not the screen's; 0: none
     WNDPROC proc = nullptr;
     UINT classStyle = 0;
     DWORD style = 0;
@@ -50,8 +52,8 @@ struct WindowState {
     bool visible = false;
     bool framed = false;  // the X window sits in a window manager's frame
     bool needsPaint = false;
-    bool destroying = false;
-    int pixelFormat = 0;  // 1-based; 0 while none is set
+    bool destroying = false;  // shared: no context may be bound to it any more
+    int pixelFormat = 0;      // shared; 1-based, 0 while none is set
     std::thread::id thread;
 };
 
@@ -78,12 +80,15 @@ struct ThreadQueue {
     int quitCode = 0;
 };
 
-// An OpenGL context. `current` and `thread` change under Library::lock.
+// An OpenGL context. `current`, `thread` and `dc` change under
+// Library::lock; the record is taken out of the table under it before it is
+// destroyed.
 struct ContextState {
     void* glx = nullptr;  // GLXContext; only the GLX files know the type
     int pixelFormat = 0;
     bool current = false;
     std::thread::id thread;  // where it is current, while it is
+    HDC dc = nullptr;        // what it is bound to, while it is
 };
 
 class XErrorTrap;

@@ -201,8 +201,8 @@ extern "C" int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* de
     if (relay.Traced())
         relay.Write("%p, %s", static_cast<const void*>(hdc), Describe(descriptor).c_str());
     if (relay.Fails()) return Fail<int>(ERROR_INVALID_PIXEL_FORMAT, 0);
-    const WindowState* window = LookupWindowByDC(hdc);
-    if (window == nullptr) {
+    WindowSnapshot window;
+    if (!DrawableOf(hdc, window)) {
         return Fail(ERROR_INVALID_HANDLE, 0);
     }
     if (descriptor == nullptr) {
@@ -247,7 +247,7 @@ extern "C" int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* de
         },
         // Last: a format of the window's own visual spares replacing its X
         // window.
-        [&](const PixelFormatInfo& f) { return f.visualInfo.visual == window->visual ? 0 : 1; }};
+        [&](const PixelFormatInfo& f) { return f.visualInfo.visual == window.visual ? 0 : 1; }};
     for (const auto& cost : costs) {
         if (candidates.size() <= 1) break;
         std::vector<int> values;
@@ -273,7 +273,8 @@ extern "C" int WINAPI DescribePixelFormat(HDC hdc, int format, UINT bytes,
     if (relay.Traced())
         relay.Write("%p, %d, %u, %p", static_cast<const void*>(hdc), format, bytes,
                     static_cast<const void*>(descriptor));
-    if (LookupWindowByDC(hdc) == nullptr) {
+    WindowSnapshot window;
+    if (!DrawableOf(hdc, window, true)) {
         return Fail(ERROR_INVALID_HANDLE, 0);
     }
     const int count = static_cast<int>(Formats().size());
@@ -295,10 +296,15 @@ extern "C" BOOL WINAPI SetPixelFormat(HDC hdc, int format,
         relay.Write("%p, %d, %s", static_cast<const void*>(hdc), format,
                     Describe(descriptor).c_str());
     if (relay.Fails()) return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
-    WindowState* window = LookupWindowByDC(hdc);
-    if (window == nullptr) {
+    WindowSnapshot drawable;
+    if (!DrawableOf(hdc, drawable, true)) {
         return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     }
+    // It may replace the X window: the owner's business alone.
+    if (drawable.owner != std::this_thread::get_id()) {
+        return Fail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+    }
+    WindowState* window = LookupWindowByDC(hdc);
     const PixelFormatInfo* info = LookupPixelFormat(format);
     if (info == nullptr) {
         return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
@@ -314,36 +320,39 @@ extern "C" BOOL WINAPI SetPixelFormat(HDC hdc, int format,
         !RecreateXWindow(*window, visual.visual, visual.depth)) {
         return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
     }
-    window->pixelFormat = format;
+    SetWindowPixelFormat(*window, format);
     return TRUE;
 }
 
 extern "C" int WINAPI GetPixelFormat(HDC hdc) {
     const Relay relay("GetPixelFormat");
     if (relay.Traced()) relay.Write("%p", static_cast<const void*>(hdc));
-    const WindowState* window = LookupWindowByDC(hdc);
-    if (window == nullptr) {
+    WindowSnapshot window;
+    if (!DrawableOf(hdc, window, true)) {
         return Fail(ERROR_INVALID_HANDLE, 0);
     }
-    if (window->pixelFormat == 0) {
+    if (window.pixelFormat == 0) {
         SetLastError(ERROR_INVALID_PIXEL_FORMAT);
     }
-    return window->pixelFormat;
+    return window.pixelFormat;
 }
 
 extern "C" BOOL WINAPI SwapBuffers(HDC hdc) {
     const Relay relay("SwapBuffers");
     if (relay.Traced()) relay.Write("%p", static_cast<const void*>(hdc));
-    const WindowState* window = LookupWindowByDC(hdc);
-    if (window == nullptr) {
+    // Found and sent under the X lock, which the window's destruction takes
+    // too: the swap reaches an X window that still exists, or is not sent.
+    const std::lock_guard<std::recursive_mutex> hold(TheLibrary().x);
+    WindowSnapshot window;
+    if (!DrawableOf(hdc, window)) {
         return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     }
-    if (window->pixelFormat == 0) {
+    if (window.pixelFormat == 0) {
         return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
     }
     // No error trap here: it would cost a round trip to the server on every
-    // frame. An error from a vanished window is reported on stderr and
-    // otherwise ignored.
-    glXSwapBuffers(GetDisplay(), window->xid);
+    // frame. An error from an X window another client destroyed is reported
+    // on stderr and otherwise ignored.
+    glXSwapBuffers(GetDisplay(), window.xid);
     return TRUE;
 }

@@ -8,13 +8,6 @@
 namespace winx11 {
 namespace {
 
-ContextState* LookupContext(HGLRC handle) {
-    Library& library = TheLibrary();
-    std::lock_guard<std::mutex> lock(library.lock);
-    const auto found = library.contexts.find(handle);
-    return found == library.contexts.end() ? nullptr : found->second.get();
-}
-
 GLXContext GlxOf(const ContextState& context) {
     return static_cast<GLXContext>(context.glx);
 }
@@ -24,7 +17,10 @@ void MarkNotCurrent(HGLRC handle) {
     Library& library = TheLibrary();
     std::lock_guard<std::mutex> lock(library.lock);
     const auto found = library.contexts.find(handle);
-    if (found != library.contexts.end()) found->second->current = false;
+    if (found != library.contexts.end()) {
+        found->second->current = false;
+        found->second->dc = nullptr;
+    }
 }
 
 void ReleaseCurrent() {
@@ -46,6 +42,15 @@ void ReleaseContextsOn(HDC hdc) {
     }
 }
 
+bool ContextCurrentElsewhereLocked(HDC hdc) {
+    const auto self = std::this_thread::get_id();
+    for (const auto& entry : TheLibrary().contexts) {
+        const ContextState& context = *entry.second;
+        if (context.current && context.dc == hdc && context.thread != self) return true;
+    }
+    return false;
+}
+
 }  // namespace winx11
 
 using namespace winx11;
@@ -54,11 +59,11 @@ extern "C" HGLRC WINAPI wglCreateContext(HDC hdc) {
     const Relay relay("wglCreateContext");
     if (relay.Traced()) relay.Write("%p", static_cast<const void*>(hdc));
     if (relay.Fails()) return Fail<HGLRC>(ERROR_INVALID_PIXEL_FORMAT, nullptr);
-    const WindowState* window = LookupWindowByDC(hdc);
-    if (window == nullptr) {
+    WindowSnapshot window;
+    if (!DrawableOf(hdc, window)) {
         return Fail<HGLRC>(ERROR_INVALID_HANDLE, nullptr);
     }
-    const PixelFormatInfo* format = LookupPixelFormat(window->pixelFormat);
+    const PixelFormatInfo* format = LookupPixelFormat(window.pixelFormat);
     if (format == nullptr) {
         return Fail<HGLRC>(ERROR_INVALID_PIXEL_FORMAT, nullptr);
     }
@@ -72,7 +77,7 @@ extern "C" HGLRC WINAPI wglCreateContext(HDC hdc) {
     }
     auto context = std::make_unique<ContextState>();
     context->glx = glx;
-    context->pixelFormat = window->pixelFormat;
+    context->pixelFormat = window.pixelFormat;
     Library& library = TheLibrary();
     std::lock_guard<std::mutex> lock(library.lock);
     const auto handle = reinterpret_cast<HGLRC>(library.nextContext);
@@ -95,31 +100,41 @@ extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
         // Releasing with nothing current and no DC is refused, as Wine does.
         return hdc == nullptr ? Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE) : TRUE;
     }
-    const WindowState* window = LookupWindowByDC(hdc);
-    ContextState* context = nullptr;
+    // The X lock from finding the window to binding: its destruction takes
+    // it too, so the bind reaches an X window that still exists.
+    Library& library = TheLibrary();
+    const std::lock_guard<std::recursive_mutex> hold(library.x);
+    WindowSnapshot window;
+    GLXContext glx = nullptr;
     {
         // Found and claimed under one lock, so two threads cannot both take
-        // it.
-        Library& library = TheLibrary();
+        // it, and the owner's DestroyWindow sees the claim (and is refused)
+        // or came first (and the window is not found).
         std::lock_guard<std::mutex> lock(library.lock);
         const auto found = library.contexts.find(handle);
-        if (found == library.contexts.end() || window == nullptr) {
+        const auto dc = library.deviceContexts.find(hdc);
+        if (found == library.contexts.end() || dc == library.deviceContexts.end()) {
             return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
         }
-        context = found->second.get();
-        if (window->pixelFormat != context->pixelFormat) {
+        const WindowState& state = *library.windows.at(dc->second);
+        if (state.destroying) return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+        window.xid = state.xid;
+        ContextState& context = *found->second;
+        if (state.pixelFormat != context.pixelFormat) {
             return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
         }
         const auto self = std::this_thread::get_id();
-        if (context->current && context->thread != self) {
+        if (context.current && context.thread != self) {
             return Fail<BOOL>(ERROR_BUSY, FALSE);
         }
-        context->current = true;
-        context->thread = self;
+        context.current = true;
+        context.thread = self;
+        context.dc = hdc;
+        glx = GlxOf(context);
     }
     // No error trap: binding happens twice a frame, and a trap costs a round
     // trip. GLX reports a failed bind through the result.
-    if (!glXMakeContextCurrent(GetDisplay(), window->xid, window->xid, GlxOf(*context))) {
+    if (!glXMakeContextCurrent(GetDisplay(), window.xid, window.xid, glx)) {
         if (thread.currentContext != handle) MarkNotCurrent(handle);
         return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     }
@@ -136,22 +151,21 @@ extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
 extern "C" BOOL WINAPI wglDeleteContext(HGLRC handle) {
     const Relay relay("wglDeleteContext");
     if (relay.Traced()) relay.Write("%p", static_cast<const void*>(handle));
-    ContextState* context = LookupContext(handle);
-    if (context == nullptr) {
-        return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
-    }
-    if (ThisThread().currentContext == handle) {
-        ReleaseCurrent();
-    } else {
-        std::lock_guard<std::mutex> lock(TheLibrary().lock);
-        if (context->current) {
-            return Fail<BOOL>(ERROR_BUSY, FALSE);  // current on another thread
-        }
+    if (ThisThread().currentContext == handle) ReleaseCurrent();
+    std::unique_ptr<ContextState> context;
+    {
+        // Checked and taken out as one step: a thread making it current
+        // meanwhile either came first (and this is refused) or finds no
+        // such context.
+        Library& library = TheLibrary();
+        std::lock_guard<std::mutex> lock(library.lock);
+        const auto found = library.contexts.find(handle);
+        if (found == library.contexts.end()) return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+        if (found->second->current) return Fail<BOOL>(ERROR_BUSY, FALSE);  // on another thread
+        context = std::move(found->second);
+        library.contexts.erase(found);
     }
     glXDestroyContext(GetDisplay(), GlxOf(*context));
-    Library& library = TheLibrary();
-    std::lock_guard<std::mutex> lock(library.lock);
-    library.contexts.erase(handle);
     return TRUE;
 }
 

@@ -9,14 +9,24 @@
 namespace winx11 {
 namespace {
 
-// The end of every window: no context stays bound to it, the X window goes
-// (unless another client took it already) and the handles die.
+// The end of every window: no context stays bound to it, the handles die
+// and the X window goes (unless another client took it already). Under the
+// X lock, which a thread binding a context or swapping through the DC holds
+// from finding the window to sending its request: such a request reaches
+// the X window before it goes, or finds no window and is not sent.
 void ForgetWindow(HWND hwnd, bool destroyXWindow) {
     WindowState* window = LookupWindow(hwnd);
     ReleaseContextsOn(window->dc);
-    ::Display* display = DisplayIfOpen();
-    if (destroyXWindow && display != nullptr) DestroyXWindow(display, window->xid);
+    const ::Window xid = window->xid;
+    const Colormap colormap = window->colormap;
+    const std::lock_guard<std::recursive_mutex> hold(TheLibrary().x);
     RemoveWindow(hwnd);
+    ::Display* display = DisplayIfOpen();
+    if (destroyXWindow && display != nullptr) {
+        DestroyXWindow(display, xid, colormap);
+    } else if (display != nullptr && colormap != 0) {
+        XFreeColormap(display, colormap);
+    }
 }
 
 }  // namespace
@@ -37,19 +47,25 @@ FrameInsets FrameFor(DWORD style, bool menu) {
     return {border, border + caption + menuBar, border, border};
 }
 
-void DestroyWindowState(HWND hwnd, bool xWindowGone) {
-    WindowState* window = LookupWindow(hwnd);
-    if (window == nullptr || window->destroying) {
-        return;
+bool DestroyWindowState(HWND hwnd, bool xWindowGone) {
+    // Gone from under it, the X window cannot wait for another thread to let
+    // it go.
+    switch (BeginDestruction(hwnd, xWindowGone)) {
+        case Destruction::AlreadyGoing:
+            return true;
+        case Destruction::Busy:
+            return false;
+        case Destruction::Started:
+            break;
     }
-    window->destroying = true;
     Send(hwnd, WM_DESTROY, 0, 0);
     Send(hwnd, WM_NCDESTROY, 0, 0);
     ForgetWindow(hwnd, !xWindowGone);
+    return true;
 }
 
 void ForgetRefusedWindow(HWND hwnd) {
-    LookupWindow(hwnd)->destroying = true;
+    BeginDestruction(hwnd, true);
     Send(hwnd, WM_NCDESTROY, 0, 0);
     ForgetWindow(hwnd, true);
 }
@@ -126,12 +142,11 @@ extern "C" HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR w
     window->clientHeight = std::max(height - frame.top - frame.bottom, 0);
     window->visual = DefaultVisual(display, screen);
     window->depth = DefaultDepth(display, screen);
-    window->xid = CreateXWindow(display, *window, window->visual, window->depth);
+    window->xid = CreateXWindow(display, *window, window->visual, window->depth, window->colormap);
     if (window->xid == 0) {
         return Fail<HWND>(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     }
     DescribeToWindowManager(display, *window, windowClass.name, positioned);
-    XFlush(display);
 
     const HWND hwnd = AddWindow(std::move(window));
 
@@ -167,7 +182,10 @@ extern "C" BOOL WINAPI DestroyWindow(HWND hwnd) {
     if (owner != std::this_thread::get_id()) {
         return Fail<BOOL>(ERROR_ACCESS_DENIED, FALSE);  // as for another thread's window
     }
-    DestroyWindowState(hwnd, false);
+    // Win32 would let it go with a context still current on it elsewhere;
+    // the subset refuses rather than pull the drawable from under that
+    // thread's next frame.
+    if (!DestroyWindowState(hwnd, false)) return Fail<BOOL>(ERROR_BUSY, FALSE);
     return TRUE;
 }
 
@@ -193,6 +211,9 @@ extern "C" BOOL WINAPI ShowWindow(HWND hwnd, int command) {
         }
         window->visible = show;
         ::Display* display = GetDisplay();
+        // Every request of the subset's goes under the X lock, so that none
+        // lands inside another thread's error trap.
+        const std::lock_guard<std::recursive_mutex> hold(TheLibrary().x);
         if (show) {
             XMapWindow(display, window->xid);
         } else {
@@ -237,11 +258,8 @@ extern "C" HDC WINAPI GetDC(HWND hwnd) {
     if (relay.Fails()) return Fail<HDC>(ERROR_INVALID_WINDOW_HANDLE, nullptr);
     // Every window here has a device context of its own, as CS_OWNDC gives:
     // the same handle on every call, keeping its pixel format.
-    const WindowState* window = LookupWindow(hwnd);
-    if (window == nullptr) {
-        return Fail<HDC>(ERROR_INVALID_WINDOW_HANDLE, nullptr);
-    }
-    return window->dc;
+    const HDC dc = DeviceContextOf(hwnd);
+    return dc != nullptr ? dc : Fail<HDC>(ERROR_INVALID_WINDOW_HANDLE, nullptr);
 }
 
 extern "C" int WINAPI ReleaseDC(HWND hwnd, HDC hdc) {
@@ -251,5 +269,6 @@ extern "C" int WINAPI ReleaseDC(HWND hwnd, HDC hdc) {
     // A window's own device context is never really released: releasing a
     // live one succeeds and changes nothing, whichever window is named, as
     // Wine answers; an unknown or dead one is refused.
-    return LookupWindowByDC(hdc) != nullptr ? 1 : 0;
+    WindowSnapshot drawable;
+    return DrawableOf(hdc, drawable, true) ? 1 : 0;
 }

@@ -36,6 +36,43 @@ WindowState* LookupWindowByDC(HDC hdc) {
     return library.windows.at(dc->second).get();
 }
 
+bool DrawableOf(HDC hdc, WindowSnapshot& drawable, bool going) {
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    const auto dc = library.deviceContexts.find(hdc);
+    if (dc == library.deviceContexts.end()) return false;
+    const WindowState& window = *library.windows.at(dc->second);
+    if (window.destroying && !going) return false;
+    drawable = {window.handle, window.xid, window.visual, window.pixelFormat, window.thread};
+    return true;
+}
+
+HDC DeviceContextOf(HWND hwnd) {
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    const auto found = library.windows.find(hwnd);
+    return found == library.windows.end() ? nullptr : found->second->dc;
+}
+
+void SetWindowPixelFormat(WindowState& window, int format) {
+    std::lock_guard<std::mutex> lock(TheLibrary().lock);
+    window.pixelFormat = format;
+}
+
+Destruction BeginDestruction(HWND hwnd, bool force) {
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    const auto found = library.windows.find(hwnd);
+    if (found == library.windows.end() || found->second->destroying) {
+        return Destruction::AlreadyGoing;
+    }
+    // Checked and marked as one step: a thread binding a context to it
+    // meanwhile either came first (and this is refused) or finds it going.
+    if (!force && ContextCurrentElsewhereLocked(found->second->dc)) return Destruction::Busy;
+    found->second->destroying = true;
+    return Destruction::Started;
+}
+
 bool OwnerOfXWindow(::Window xid, std::thread::id& thread) {
     Library& library = TheLibrary();
     std::lock_guard<std::mutex> lock(library.lock);
@@ -82,7 +119,8 @@ HWND AddWindow(std::unique_ptr<WindowState> window) {
     return hwnd;
 }
 
-void ReplaceXWindow(WindowState& window, ::Window xid, ::Visual* visual, int depth) {
+void ReplaceXWindow(WindowState& window, ::Window xid, ::Visual* visual, int depth,
+                    Colormap colormap) {
     Library& library = TheLibrary();
     std::lock_guard<std::mutex> lock(library.lock);
     library.xWindows.erase(window.xid);
@@ -90,6 +128,7 @@ void ReplaceXWindow(WindowState& window, ::Window xid, ::Visual* visual, int dep
     window.xid = xid;
     window.visual = visual;
     window.depth = depth;
+    window.colormap = colormap;
     window.framed = false;  // a new X window starts on the root
 }
 

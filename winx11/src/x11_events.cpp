@@ -186,6 +186,7 @@ void Translate(XEvent& event) {
             int x = configure.x;
             int y = configure.y;
             if (!configure.send_event && window->framed) {
+                const std::lock_guard<std::recursive_mutex> hold(TheLibrary().x);
                 ::Window child = 0;
                 XTranslateCoordinates(configure.display, configure.window,
                                       DefaultRootWindow(configure.display), 0, 0, &x, &y, &child);

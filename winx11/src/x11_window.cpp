@@ -49,6 +49,7 @@ std::string ResourceName() {
 // Everything a window manager needs to know about one of our X windows.
 void DescribeToWindowManager(::Display* display, const WindowState& window,
                              const std::string& className, bool positioned) {
+    const std::lock_guard<std::recursive_mutex> hold(TheLibrary().x);
     Atom deleteWindow = GetAtoms().wmDeleteWindow;
     XSetWMProtocols(display, window.xid, &deleteWindow, 1);
 
@@ -70,9 +71,11 @@ void DescribeToWindowManager(::Display* display, const WindowState& window,
     }
     XSetWMNormalHints(display, window.xid, &sizeHints);
     SetTitle(display, window.xid, window.title);
+    XFlush(display);
 }
 
-::Window CreateXWindow(::Display* display, const WindowState& window, ::Visual* visual, int depth) {
+::Window CreateXWindow(::Display* display, const WindowState& window, ::Visual* visual, int depth,
+                       Colormap& colormap) {
     const int screen = DefaultScreen(display);
     const ::Window root = RootWindow(display, screen);
     XSetWindowAttributes attributes = {};
@@ -82,37 +85,47 @@ void DescribeToWindowManager(::Display* display, const WindowState& window,
     // on every expose.
     attributes.background_pixmap = None;
     attributes.border_pixel = 0;
+    XErrorTrap trap(display);
+    colormap = 0;
     if (visual != DefaultVisual(display, screen)) {
-        attributes.colormap = XCreateColormap(display, root, visual, AllocNone);
+        // The window's until it goes (DestroyXWindow frees it).
+        colormap = XCreateColormap(display, root, visual, AllocNone);
+        attributes.colormap = colormap;
         mask |= CWColormap;
     }
-    XErrorTrap trap(display);
     const ::Window xid = XCreateWindow(display, root, window.x, window.y,
                                        static_cast<unsigned>(std::max(window.clientWidth, 1)),
                                        static_cast<unsigned>(std::max(window.clientHeight, 1)), 0,
                                        depth, InputOutput, visual, mask, &attributes);
-    return trap.Finish() == Success ? xid : 0;
+    if (trap.Finish() == Success) return xid;
+    if (colormap != 0) XFreeColormap(display, colormap);
+    colormap = 0;
+    return 0;
 }
 
-void DestroyXWindow(::Display* display, ::Window xid) {
+void DestroyXWindow(::Display* display, ::Window xid, Colormap colormap) {
     XErrorTrap trap(display);
     XDestroyWindow(display, xid);
+    if (colormap != 0) XFreeColormap(display, colormap);
     trap.Finish();
 }
 
 bool RecreateXWindow(WindowState& window, ::Visual* visual, int depth) {
     ::Display* display = GetDisplay();
-    const ::Window replacement = CreateXWindow(display, window, visual, depth);
+    Colormap colormap = 0;
+    const ::Window replacement = CreateXWindow(display, window, visual, depth, colormap);
     if (replacement == 0) {
         return false;
     }
     const ::Window old = window.xid;
-    ReplaceXWindow(window, replacement, visual, depth);
+    const Colormap oldColormap = window.colormap;
+    ReplaceXWindow(window, replacement, visual, depth, colormap);
     DescribeToWindowManager(display, window, window.className, true);
     if (window.visible) {
+        const std::lock_guard<std::recursive_mutex> hold(TheLibrary().x);
         XMapWindow(display, replacement);
     }
-    DestroyXWindow(display, old);
+    DestroyXWindow(display, old, oldColormap);
     return true;
 }
 
