@@ -38,7 +38,7 @@ wine32_packages=(
 )
 test_packages=(
     python3 clang-format clang-tidy cppcheck valgrind
-    googletest libgtest-dev libgmock-dev
+    googletest libgtest-dev libgmock-dev libxres-dev
     # The arithmetic check: 32-bit Linux code from the same compiler.
     g++-multilib qemu-user-static
     # The desktop cases: a real window manager and the tools that drive it.

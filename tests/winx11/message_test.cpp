@@ -164,6 +164,20 @@ TEST_F(MessageTest, PostingFromAnotherThreadWhileTheOwnerDestroysTheWindowFailsC
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
 }
 
+// A thread's queue ends with it. The system reuses thread ids, so a queue
+// kept under the id would hand its messages to a later thread.
+TEST_F(MessageTest, AnotherThreadStartedAfterOneEndedFindsItsQueueEmpty) {
+    int inherited = 0;
+    for (int i = 0; i < 5; ++i) {
+        std::thread([] { PostMessageA(nullptr, WM_USER + 5, 0, 0); }).join();
+        std::thread([&] {
+            MSG msg;
+            if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ++inherited;
+        }).join();
+    }
+    EXPECT_EQ(inherited, 0);
+}
+
 #ifndef _WIN32
 // Win32 hands a message sent from another thread to the window's owner and
 // waits for the answer; the subset does not, and refuses rather than run the

@@ -6,7 +6,9 @@
 #include <GL/glx.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -286,6 +288,44 @@ TEST_F(X11Test, AnotherThreadBindingAContextWhileItIsDeletedNeverBindsADeletedOn
     EXPECT_TRUE(gone) << "refused with " << refusal;
     EXPECT_EQ(boundAfterDelete, 0);
     DestroyWindow(hwnd);
+}
+
+// How many colormaps the server holds for the client that owns `xid`.
+int ColormapsOfClient(::Display* display, ::Window xid) {
+    int count = 0;
+    XResType* types = nullptr;
+    if (XResQueryClientResources(display, xid, &count, &types) == 0) return -1;
+    int colormaps = 0;
+    const Atom colormap = XInternAtom(display, "COLORMAP", False);
+    for (int i = 0; i < count; ++i) {
+        if (types[i].resource_type == colormap) colormaps = static_cast<int>(types[i].count);
+    }
+    XFree(types);
+    return colormaps;
+}
+
+// An OpenGL format whose visual is not the screen's puts the window on an X
+// window with a colormap of its own; the colormap goes with the window.
+TEST_F(X11Test, WindowsWithAnotherVisualLeaveNoColormapOnTheServer) {
+    HWND kept = CreateTitled("colormap witness");  // the client's resources stay listed
+    ASSERT_NE(kept, nullptr);
+    const ::Window witness = probe.FindByTitle("colormap witness");
+    ASSERT_NE(witness, 0u);
+    const int before = ColormapsOfClient(probe.display(), witness);
+    ASSERT_GE(before, 0) << "no X-Resource extension on this server";
+    int most = before;
+    for (int i = 0; i < 10; ++i) {
+        HWND hwnd = CreateTitled("colormap probe");
+        HDC dc = GetDC(hwnd);
+        const PIXELFORMATDESCRIPTOR descriptor = ProgramDescriptor();
+        ASSERT_TRUE(SetPixelFormat(dc, ChoosePixelFormat(dc, &descriptor), &descriptor));
+        XSync(probe.display(), False);
+        most = std::max(most, ColormapsOfClient(probe.display(), witness));
+        DestroyWindow(hwnd);
+    }
+    EXPECT_GT(most, before) << "the format took the screen's visual: nothing to see here";
+    EXPECT_EQ(ColormapsOfClient(probe.display(), witness), before);
+    DestroyWindow(kept);
 }
 
 TEST_F(X11Test, BytesOutsideTheCodePageAreMarkedNotDropped) {

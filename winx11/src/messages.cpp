@@ -12,6 +12,26 @@ ThreadQueue& QueueOf(std::thread::id thread) {
     return TheLibrary().queues[thread];
 }
 
+// A thread's queue ends with the thread, as in Win32: the system reuses
+// thread ids, and a new thread must not find an old one's messages.
+struct QueueLifetime {
+    QueueLifetime() = default;
+    QueueLifetime(const QueueLifetime&) = delete;
+    QueueLifetime& operator=(const QueueLifetime&) = delete;
+    ~QueueLifetime() {
+        Library& library = TheLibrary();
+        std::lock_guard<std::mutex> lock(library.lock);
+        library.queues.erase(std::this_thread::get_id());
+    }
+};
+
+// The calling thread's own queue; call with the library lock held.
+ThreadQueue& OwnQueue() {
+    thread_local QueueLifetime lifetime;
+    static_cast<void>(lifetime);
+    return QueueOf(std::this_thread::get_id());
+}
+
 const HWND kThreadMessagesOnly = reinterpret_cast<HWND>(-1);
 
 bool InRange(UINT message, UINT first, UINT last) {
@@ -86,7 +106,7 @@ void QueueXEvent(std::thread::id thread, const XEvent& event) {
 
 bool TakeXEvent(XEvent& event) {
     std::lock_guard<std::mutex> lock(TheLibrary().lock);
-    std::deque<XEvent>& events = QueueOf(std::this_thread::get_id()).xEvents;
+    std::deque<XEvent>& events = OwnQueue().xEvents;
     if (events.empty()) return false;
     event = events.front();
     events.pop_front();
@@ -111,7 +131,8 @@ extern "C" BOOL WINAPI PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPAR
         return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     }
     std::lock_guard<std::mutex> lock(TheLibrary().lock);
-    QueueOf(thread).posted.push_back(MakeMessage(hwnd, message, wParam, lParam, TickCount()));
+    ThreadQueue& queue = thread == std::this_thread::get_id() ? OwnQueue() : QueueOf(thread);
+    queue.posted.push_back(MakeMessage(hwnd, message, wParam, lParam, TickCount()));
     return TRUE;
 }
 
@@ -135,7 +156,7 @@ extern "C" void WINAPI PostQuitMessage(int exitCode) {
     if (relay.Traced()) relay.Write("%d", exitCode);
     // A flag, not a queued message: WM_QUIT is made when nothing else waits.
     std::lock_guard<std::mutex> lock(TheLibrary().lock);
-    ThreadQueue& queue = QueueOf(std::this_thread::get_id());
+    ThreadQueue& queue = OwnQueue();
     queue.quitPosted = true;
     queue.quitCode = exitCode;
 }
@@ -161,7 +182,7 @@ extern "C" BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT f
     const bool remove = (removeMsg & PM_REMOVE) != 0;
     {
         std::lock_guard<std::mutex> lock(TheLibrary().lock);
-        ThreadQueue& queue = QueueOf(std::this_thread::get_id());
+        ThreadQueue& queue = OwnQueue();
         if (TakeFrom(queue.posted, *msg, hwnd, filterMin, filterMax, remove) ||
             TakeFrom(queue.input, *msg, hwnd, filterMin, filterMax, remove)) {
             return TRUE;
@@ -221,10 +242,8 @@ extern "C" BOOL WINAPI TranslateMessage(const MSG* msg) {
         const std::string ansi = Utf8ToAnsi(text);
         std::lock_guard<std::mutex> lock(TheLibrary().lock);
         for (const char byte : ansi) {
-            QueueOf(std::this_thread::get_id())
-                .posted.push_back(MakeMessage(msg->hwnd, charMessage,
-                                              static_cast<unsigned char>(byte), msg->lParam,
-                                              msg->time));
+            OwnQueue().posted.push_back(MakeMessage(
+                msg->hwnd, charMessage, static_cast<unsigned char>(byte), msg->lParam, msg->time));
         }
     }
     return TRUE;

@@ -13,11 +13,14 @@ bool IsIntAtom(LPCSTR name) {
 }  // namespace
 
 bool LookupClass(LPCSTR name, ClassInfo& info) {
-    Library& library = TheLibrary();
-    std::lock_guard<std::mutex> lock(library.lock);
     if (name == nullptr) {
         return false;
     }
+    // The code-page conversion before the lock, which is held only for the
+    // moment a table is read.
+    const std::u32string key = IsIntAtom(name) ? std::u32string() : ClassNameKey(name);
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
     if (IsIntAtom(name)) {
         const auto atom = static_cast<ATOM>(reinterpret_cast<uintptr_t>(name));
         for (const auto& entry : library.classes) {
@@ -28,7 +31,7 @@ bool LookupClass(LPCSTR name, ClassInfo& info) {
         }
         return false;
     }
-    const auto found = library.classes.find(ClassNameKey(name));
+    const auto found = library.classes.find(key);
     if (found == library.classes.end()) {
         return false;
     }
@@ -53,10 +56,11 @@ extern "C" ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* windowClass) {
     if (std::strlen(windowClass->lpszClassName) > 255) {
         return Fail<ATOM>(ERROR_INVALID_PARAMETER, 0);
     }
+    std::u32string key = ClassNameKey(windowClass->lpszClassName);
     Library& library = TheLibrary();
     std::lock_guard<std::mutex> lock(library.lock);
     const auto inserted = library.classes.emplace(
-        ClassNameKey(windowClass->lpszClassName),
+        std::move(key),
         ClassEntry{library.nextAtom,
                    {windowClass->lpfnWndProc, windowClass->style, windowClass->lpszClassName}});
     if (!inserted.second) {
