@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
-"""The mutation command: applies each single-point fault of tests/mutants.txt
-to src/ alone, rebuilds the native preset, runs its tests, and prints which
-faults the tests caught and which survived; the table also goes to
-docs/mutation.md. Exits non-zero when fewer than --threshold percent are
-caught. The tests start the displays they need (CTest fixtures).
+"""The mutation command: applies each single-point fault of a catalogue
+(tests/mutants.txt for src/, tests/winx11_mutants.txt for the Win32 subset)
+alone, rebuilds the native preset, runs its tests, and prints which faults
+the tests caught and which survived; the table also goes to the catalogue's
+section of docs/mutation.md. Exits non-zero when fewer than --threshold
+percent are caught. The tests start the displays they need (CTest fixtures).
 
-Usage: mutate.py [--threshold PERCENT] [--only TEXT] [--tests REGEX]"""
+Usage: mutate.py [--catalogue FILE] [--threshold PERCENT] [--only TEXT] [--tests REGEX]"""
 import argparse
 import datetime
 import os
@@ -53,8 +54,35 @@ def run(command, timeout):
         return "timeout"
 
 
+def write_section(catalogue, body):
+    """docs/mutation.md keeps one section per catalogue; this one's is replaced."""
+    path = ROOT / "docs/mutation.md"
+    text = path.read_text() if path.exists() else ""
+    heading = f"## {catalogue}"
+    sections = {}
+    order = []
+    current = None
+    for line in text.split("\n"):
+        if line.startswith("## "):
+            current = line
+            order.append(current)
+            sections[current] = []
+        elif current is not None:
+            sections[current].append(line)
+    if heading not in sections:
+        order.append(heading)
+    sections[heading] = ["", body]
+    out = ["# Mutation score", ""]
+    for name in order:
+        out.append(name)
+        out.extend(sections[name])
+    path.write_text("\n".join(out).rstrip("\n") + "\n")
+
+
 def main():
     parser = argparse.ArgumentParser()
+    parser.add_argument("--catalogue", default="tests/mutants.txt",
+                        help="the faults to apply, relative to the repository")
     parser.add_argument("--threshold", type=float, default=90.0)
     parser.add_argument("--only", default="", help="only the faults whose file or text contains this")
     # valgrind's run takes minutes and sees nothing the others do not; the
@@ -65,7 +93,7 @@ def main():
                         help="ctest -E pattern of tests to leave out")
     args = parser.parse_args()
 
-    mutants = [m for m in load_mutants(ROOT / "tests/mutants.txt")
+    mutants = [m for m in load_mutants(ROOT / args.catalogue)
                if args.only in m[0] or args.only in m[1]]
     build = ["cmake", "--build", "--preset", "native"]
     test = ["ctest", "--preset", "native", "-E", args.tests, "--stop-on-failure", "--timeout", "60"]
@@ -111,11 +139,10 @@ def main():
     print("\n".join(table))
     print(f"mutate: {summary}")
     if not args.only:
-        (ROOT / "docs/mutation.md").write_text(
-            "# Mutation score\n\n"
-            f"`scripts/mutate.sh` on {datetime.date.today()}: each fault of `tests/mutants.txt` "
-            "applied alone to `src/`, the native preset rebuilt and its tests run "
-            f"(all but `{args.tests}`).\n\n**{summary}.**\n\n" + "\n".join(table) + "\n")
+        write_section(args.catalogue, (
+            f"`scripts/mutate.sh --catalogue {args.catalogue}` on {datetime.date.today()}: "
+            f"each fault applied alone, the native preset rebuilt and its tests run (all but "
+            f"`{args.tests}`).\n\n**{summary}.**\n\n" + "\n".join(table) + "\n"))
     sys.exit(0 if score >= args.threshold else 1)
 
 
