@@ -69,7 +69,7 @@ function(opengl_test_add name)
         return()
     endif()
     gtest_discover_tests(${name} TEST_PREFIX "${OPENGL_TEST_PREFIX}" TEST_LIST ${name}_TESTS
-        PROPERTIES TIMEOUT 60 ${OPENGL_TEST_DISCOVERY})
+        PROPERTIES TIMEOUT 120 ${OPENGL_TEST_DISCOVERY})
     opengl_test_discovered_properties(${name} "${ARG_LABEL}" "${ARG_FIXTURES}")
 endfunction()
 

@@ -341,6 +341,22 @@ TEST_F(X11Test, BytesOutsideTheCodePageAreMarkedNotDropped) {
     DestroyWindow(hwnd);
 }
 
+// What the server says must be drawn again (another window moved off it, a
+// client cleared it) comes back as WM_PAINT.
+TEST_F(X11Test, ExposedWindowGetsWmPaint) {
+    HWND hwnd = CreateTitled("expose probe");
+    ASSERT_NE(hwnd, nullptr);
+    ShowWindow(hwnd, SW_SHOW);
+    ASSERT_TRUE(PumpUntil([] { return RecordingWindow::Saw(WM_PAINT); }));
+    const ::Window xid = probe.FindByTitle("expose probe");
+    ASSERT_NE(xid, 0u);
+    RecordingWindow::log.clear();
+    XClearArea(probe.display(), xid, 0, 0, 0, 0, True);
+    XSync(probe.display(), False);
+    EXPECT_TRUE(PumpUntil([] { return RecordingWindow::Saw(WM_PAINT); }));
+    DestroyWindow(hwnd);
+}
+
 TEST_F(X11Test, CloseBoxArrivesAsSystemCloseCommandThenClose) {
     HWND hwnd = CreateTitled("close box probe");
     ASSERT_NE(hwnd, nullptr);
