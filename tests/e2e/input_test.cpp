@@ -69,7 +69,8 @@ TEST_P(Input, AltKeysAndF10AreSystemKeysButtonsReportTheStateAfterThemAndAltF4Cl
     ASSERT_TRUE(Focus(window));
 
     // Each step: what xdotool does, then what the procedure must receive:
-    // the message, the virtual key and lParam's KF_ALTDOWN bit; the system
+    // the message, the virtual key and lParam's bits 29 to 31 (1: Alt is
+    // down, 2: the key was down, 4: it is being released); the system
     // command DefWindowProcA makes of it; a button's MK_ flags.
     ASSERT_EQ(Tool({"xdotool", "key", "F10"}), 0);
     ASSERT_EQ(Tool({"xdotool", "key", "alt"}), 0);
@@ -84,19 +85,19 @@ TEST_P(Input, AltKeysAndF10AreSystemKeysButtonsReportTheStateAfterThemAndAltF4Cl
 
     const std::vector<std::string> expected = {
         // F10 alone: a system key without Alt; its release asks for the menu.
-        "syskeydown 0x79 0", "syskeyup 0x79 0", "syscommand 0xF100",
+        "syskeydown 0x79 0", "syskeyup 0x79 6", "syscommand 0xF100",
         // Alt alone: down with Alt, up without; the menu again.
-        "syskeydown 0x12 1", "syskeyup 0x12 0", "syscommand 0xF100",
+        "syskeydown 0x12 1", "syskeyup 0x12 6", "syscommand 0xF100",
         // Alt+X with X let go first: WM_SYSCHAR asks for the menu (the
         // 'x'); Alt let go after another key is a plain release.
-        "syskeydown 0x12 1", "syskeydown 0x58 1", "syscommand 0xF100", "syskeyup 0x58 1",
-        "keyup 0x12 0",
+        "syskeydown 0x12 1", "syskeydown 0x58 1", "syscommand 0xF100", "syskeyup 0x58 7",
+        "keyup 0x12 6",
         // Ctrl+Alt+X: with Ctrl down nothing is a system key, until Ctrl
         // is let go while Alt still is down.
-        "keydown 0x11 0", "keydown 0x12 1", "keydown 0x58 1", "syskeyup 0x11 1", "keyup 0x12 0",
-        "keyup 0x58 0",
+        "keydown 0x11 0", "keydown 0x12 1", "keydown 0x58 1", "syskeyup 0x11 7", "keyup 0x12 6",
+        "keyup 0x58 6",
         // Shift+A: plain keys.
-        "keydown 0x10 0", "keydown 0x41 0", "keyup 0x10 0", "keyup 0x41 0",
+        "keydown 0x10 0", "keydown 0x41 0", "keyup 0x10 6", "keyup 0x41 6",
         // Left pressed while right is held: both flags; released after
         // right: none.
         "lbuttondown 0x3", "lbuttonup 0x0",
