@@ -181,27 +181,35 @@ TEST_F(MessageTest, AnotherThreadStartedAfterOneEndedFindsItsQueueEmpty) {
 #ifndef _WIN32
 // Win32 hands a message sent from another thread to the window's owner and
 // waits for the answer; the subset does not, and refuses rather than run the
-// procedure on a thread that does not own the window.
-TEST_F(MessageTest, SendingOrShowingFromAnotherThreadIsRefusedAndRunsNothing) {
+// procedure on a thread that does not own the window (a destroy sends
+// WM_DESTROY, so it is the owner's too).
+TEST_F(MessageTest, SendingShowingOrDestroyingFromAnotherThreadIsRefusedAndRunsNothing) {
     HWND hwnd = RecordingWindow::Create();
     ASSERT_NE(hwnd, nullptr);
     RecordingWindow::log.clear();
     LRESULT sent = 1;
     BOOL shown = TRUE;
+    BOOL destroyed = TRUE;
     DWORD sendError = 0;
     DWORD showError = 0;
+    DWORD destroyError = 0;
     std::thread([&] {
         sent = SendMessageA(hwnd, WM_USER + 8, 0, 0);
         sendError = GetLastError();
         shown = ShowWindow(hwnd, SW_SHOW);
         showError = GetLastError();
+        destroyed = DestroyWindow(hwnd);
+        destroyError = GetLastError();
     }).join();
     EXPECT_EQ(sent, 0);
     EXPECT_EQ(sendError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_FALSE(shown);
     EXPECT_EQ(showError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(destroyed);
+    EXPECT_EQ(destroyError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_TRUE(RecordingWindow::log.empty());
     EXPECT_FALSE(IsWindowVisible(hwnd));
+    EXPECT_TRUE(IsWindow(hwnd));
     DestroyWindow(hwnd);
 }
 #endif

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
+#include <thread>
+
 #include "support/program_pixel_format.h"
 #include "support/recording_window.h"
 
@@ -116,6 +119,30 @@ TEST_F(OpenGLContextTest, ContextOfAnotherWindowWithTheSameFormatCanBeBound) {
     EXPECT_TRUE(wglMakeCurrent(nullptr, nullptr));
     wglDeleteContext(context);
     DestroyWindow(second);
+}
+
+// A context is current on one thread at a time: while another thread holds
+// it, binding it here and deleting it are both refused with ERROR_BUSY.
+TEST_F(OpenGLContextTest, AContextCurrentOnAnotherThreadCanNeitherBeBoundNorDeletedHere) {
+    SetProgramFormat();
+    HGLRC context = wglCreateContext(hdc);
+    ASSERT_NE(context, nullptr);
+    std::atomic<int> step{0};
+    std::thread holder([&] {
+        if (wglMakeCurrent(hdc, context)) step = 1;
+        while (step != 2) std::this_thread::yield();
+        wglMakeCurrent(nullptr, nullptr);
+        step = 3;
+    });
+    while (step == 0) std::this_thread::yield();
+    EXPECT_FALSE(wglMakeCurrent(hdc, context));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUSY));
+    EXPECT_FALSE(wglDeleteContext(context));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUSY));
+    step = 2;
+    holder.join();
+    EXPECT_TRUE(wglMakeCurrent(hdc, context)) << "free again once the other thread let it go";
+    EXPECT_TRUE(wglDeleteContext(context));
 }
 
 }  // namespace

@@ -254,6 +254,76 @@ TEST_F(X11Test, AnotherThreadDrawingWhileTheOwnerDestroysTheWindowNeverReachesAG
     EXPECT_TRUE(wglDeleteContext(context));
 }
 
+// The window's end waits for the thread drawing on it: refused while that
+// thread has a context current on its DC, and once on its way out (its
+// WM_DESTROY under way) it takes no new binding.
+HDC g_dyingDc = nullptr;
+HGLRC g_dyingContext = nullptr;
+BOOL g_boundWhileDying = TRUE;
+LRESULT CALLBACK BindFromAnotherThreadOnDestroy(HWND hwnd, UINT message, WPARAM wParam,
+                                                LPARAM lParam) {
+    if (message == WM_DESTROY) {
+        std::thread([] { g_boundWhileDying = wglMakeCurrent(g_dyingDc, g_dyingContext); }).join();
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+TEST_F(X11Test, AnotherThreadsContextOnAWindowHoldsOffItsDestructionAndADyingWindowTakesNone) {
+    HWND hwnd =
+        CreateWindowWithProcedure("dying window", BindFromAnotherThreadOnDestroy, "dying window");
+    ASSERT_NE(hwnd, nullptr);
+    g_dyingDc = GetDC(hwnd);
+    const PIXELFORMATDESCRIPTOR descriptor = ProgramDescriptor();
+    ASSERT_TRUE(SetPixelFormat(g_dyingDc, ChoosePixelFormat(g_dyingDc, &descriptor), &descriptor));
+    g_dyingContext = wglCreateContext(g_dyingDc);
+    ASSERT_NE(g_dyingContext, nullptr);
+
+    std::atomic<int> step{0};
+    std::thread drawer([&] {
+        if (wglMakeCurrent(g_dyingDc, g_dyingContext)) step = 1;
+        while (step != 2) std::this_thread::yield();
+        wglMakeCurrent(nullptr, nullptr);
+    });
+    while (step == 0) std::this_thread::yield();
+    EXPECT_FALSE(DestroyWindow(hwnd));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUSY));
+    EXPECT_TRUE(IsWindow(hwnd));
+    step = 2;
+    drawer.join();
+
+    EXPECT_TRUE(DestroyWindow(hwnd));
+    EXPECT_FALSE(g_boundWhileDying) << "bound to a window during its WM_DESTROY";
+    EXPECT_TRUE(wglDeleteContext(g_dyingContext));
+}
+
+// Win32 hands over posted messages before the window system's input, even
+// input that came first.
+TEST_F(X11Test, PostedMessagesComeBeforeInputThatArrivedEarlier) {
+    HWND hwnd = CreateTitled("order probe");
+    ASSERT_NE(hwnd, nullptr);
+    ShowWindow(hwnd, SW_SHOW);
+    const ::Window xid = probe.FindByTitle("order probe");
+    ASSERT_NE(xid, 0u);
+    probe.SendKeyPress(xid, XKeysymToKeycode(probe.display(), 'a'), 4321);
+    XSync(probe.display(), False);
+    MSG msg;
+    // The key press is in the queue once a peek has seen it (left there).
+    const auto ceiling = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    bool seen = false;
+    while (!seen && std::chrono::steady_clock::now() < ceiling) {
+        seen = PeekMessageA(&msg, hwnd, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) != 0;
+    }
+    ASSERT_TRUE(seen) << "the key press never arrived";
+    PostMessageA(hwnd, WM_USER + 3, 0, 0);
+    std::vector<UINT> order;
+    while (PeekMessageA(&msg, hwnd, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_USER + 3 || msg.message == WM_KEYDOWN) order.push_back(msg.message);
+        DispatchMessageA(&msg);  // WM_PAINT comes until the window is validated
+    }
+    EXPECT_EQ(order, (std::vector<UINT>{WM_USER + 3, WM_KEYDOWN}));
+    DestroyWindow(hwnd);
+}
+
 // A context is deleted only while current nowhere else, checked and taken
 // out as one step: a thread binding it meanwhile is either first (the
 // delete is refused, ERROR_BUSY) or finds no such context.
