@@ -145,4 +145,23 @@ TEST_F(OpenGLContextTest, AContextCurrentOnAnotherThreadCanNeitherBeBoundNorDele
     EXPECT_TRUE(wglDeleteContext(context));
 }
 
+#ifndef _WIN32
+// Setting a pixel format may put another X window behind the window: the
+// owner's business, refused elsewhere (Win32 lets any thread do it).
+TEST_F(OpenGLContextTest, SettingAPixelFormatFromAnotherThreadIsRefused) {
+    const PIXELFORMATDESCRIPTOR descriptor = ProgramDescriptor();
+    const int format = ChoosePixelFormat(hdc, &descriptor);
+    ASSERT_GT(format, 0);
+    BOOL set = TRUE;
+    DWORD error = 0;
+    std::thread([&] {
+        set = SetPixelFormat(hdc, format, &descriptor);
+        error = GetLastError();
+    }).join();
+    EXPECT_FALSE(set);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(GetPixelFormat(hdc), 0);
+}
+#endif
+
 }  // namespace
