@@ -41,6 +41,17 @@ bool PumpUntil(const std::function<bool()>& done) {
     return false;
 }
 
+// The program's pixel format on `dc`; false if it could not be set.
+bool SetProgramFormat(HDC dc) {
+    const PIXELFORMATDESCRIPTOR descriptor = ProgramDescriptor();
+    return SetPixelFormat(dc, ChoosePixelFormat(dc, &descriptor), &descriptor) != FALSE;
+}
+
+// A context on `dc` in the program's pixel format; nullptr if either failed.
+HGLRC ProgramContextOn(HDC dc) {
+    return SetProgramFormat(dc) ? wglCreateContext(dc) : nullptr;
+}
+
 HWND CreateTitled(const char* ansiTitle) {
     return CreateWindowExA(0, RecordingWindow::ClassName(), ansiTitle, WS_OVERLAPPEDWINDOW,
                            CW_USEDEFAULT, 0, 320, 240, nullptr, nullptr, GetModuleHandleA(nullptr),
@@ -181,9 +192,7 @@ TEST_F(X11Test, AnotherThreadsBadRequestsDuringACheckedCallAreNotItsErrors) {
     HWND hwnd = CreateTitled("drawing thread's window");
     ASSERT_NE(hwnd, nullptr);
     HDC dc = GetDC(hwnd);
-    const PIXELFORMATDESCRIPTOR descriptor = ProgramDescriptor();
-    ASSERT_TRUE(SetPixelFormat(dc, ChoosePixelFormat(dc, &descriptor), &descriptor));
-    HGLRC context = wglCreateContext(dc);
+    HGLRC context = ProgramContextOn(dc);
     ASSERT_NE(context, nullptr);
 
     std::atomic<bool> stop{false};
@@ -222,9 +231,7 @@ TEST_F(X11Test, AnotherThreadDrawingWhileTheOwnerDestroysTheWindowNeverReachesAG
     ASSERT_NE(hwnd, nullptr);
     ShowWindow(hwnd, SW_SHOW);
     HDC dc = GetDC(hwnd);
-    const PIXELFORMATDESCRIPTOR descriptor = ProgramDescriptor();
-    ASSERT_TRUE(SetPixelFormat(dc, ChoosePixelFormat(dc, &descriptor), &descriptor));
-    HGLRC context = wglCreateContext(dc);
+    HGLRC context = ProgramContextOn(dc);
     ASSERT_NE(context, nullptr);
 
     ::testing::internal::CaptureStderr();
@@ -273,9 +280,7 @@ TEST_F(X11Test, AnotherThreadsContextOnAWindowHoldsOffItsDestructionAndADyingWin
         CreateWindowWithProcedure("dying window", BindFromAnotherThreadOnDestroy, "dying window");
     ASSERT_NE(hwnd, nullptr);
     g_dyingDc = GetDC(hwnd);
-    const PIXELFORMATDESCRIPTOR descriptor = ProgramDescriptor();
-    ASSERT_TRUE(SetPixelFormat(g_dyingDc, ChoosePixelFormat(g_dyingDc, &descriptor), &descriptor));
-    g_dyingContext = wglCreateContext(g_dyingDc);
+    g_dyingContext = ProgramContextOn(g_dyingDc);
     ASSERT_NE(g_dyingContext, nullptr);
 
     std::atomic<int> step{0};
@@ -331,9 +336,7 @@ TEST_F(X11Test, AnotherThreadBindingAContextWhileItIsDeletedNeverBindsADeletedOn
     HWND hwnd = CreateTitled("context race");
     ASSERT_NE(hwnd, nullptr);
     HDC dc = GetDC(hwnd);
-    const PIXELFORMATDESCRIPTOR descriptor = ProgramDescriptor();
-    ASSERT_TRUE(SetPixelFormat(dc, ChoosePixelFormat(dc, &descriptor), &descriptor));
-    HGLRC context = wglCreateContext(dc);
+    HGLRC context = ProgramContextOn(dc);
     ASSERT_NE(context, nullptr);
     std::atomic<int> bound{0};
     std::atomic<bool> deleted{false};
@@ -387,8 +390,7 @@ TEST_F(X11Test, WindowsWithAnotherVisualLeaveNoColormapOnTheServer) {
     for (int i = 0; i < 10; ++i) {
         HWND hwnd = CreateTitled("colormap probe");
         HDC dc = GetDC(hwnd);
-        const PIXELFORMATDESCRIPTOR descriptor = ProgramDescriptor();
-        ASSERT_TRUE(SetPixelFormat(dc, ChoosePixelFormat(dc, &descriptor), &descriptor));
+        ASSERT_TRUE(SetProgramFormat(dc));
         XSync(probe.display(), False);
         most = std::max(most, ColormapsOfClient(probe.display(), witness));
         DestroyWindow(hwnd);
