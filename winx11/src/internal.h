@@ -162,6 +162,9 @@ struct WindowSnapshot {
     std::thread::id owner;
 };
 bool DrawableOf(HDC hdc, WindowSnapshot& drawable, bool going = false);
+// The same lookup for a caller that holds the table lock and reads what it
+// needs before letting go of it.
+const WindowState* WindowOfDCLocked(HDC hdc, bool going = false);
 // The window's device context, for any thread; nullptr if there is none.
 HDC DeviceContextOf(HWND hwnd);
 // Sets the pixel format of the window, which other threads read.

@@ -304,7 +304,7 @@ extern "C" BOOL WINAPI SetPixelFormat(HDC hdc, int format,
     if (drawable.owner != std::this_thread::get_id()) {
         return Fail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
     }
-    WindowState* window = LookupWindowByDC(hdc);
+    WindowState* window = LookupWindow(drawable.hwnd);  // the caller's own record
     const PixelFormatInfo* info = LookupPixelFormat(format);
     if (info == nullptr) {
         return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);

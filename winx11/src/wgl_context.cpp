@@ -104,7 +104,7 @@ extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
     // it too, so the bind reaches an X window that still exists.
     Library& library = TheLibrary();
     const std::lock_guard<std::recursive_mutex> hold(library.x);
-    WindowSnapshot window;
+    ::Window xid = 0;
     GLXContext glx = nullptr;
     {
         // Found and claimed under one lock, so two threads cannot both take
@@ -112,15 +112,13 @@ extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
         // or came first (and the window is not found).
         std::lock_guard<std::mutex> lock(library.lock);
         const auto found = library.contexts.find(handle);
-        const auto dc = library.deviceContexts.find(hdc);
-        if (found == library.contexts.end() || dc == library.deviceContexts.end()) {
+        const WindowState* window = WindowOfDCLocked(hdc);
+        if (found == library.contexts.end() || window == nullptr) {
             return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
         }
-        const WindowState& state = *library.windows.at(dc->second);
-        if (state.destroying) return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
-        window.xid = state.xid;
+        xid = window->xid;
         ContextState& context = *found->second;
-        if (state.pixelFormat != context.pixelFormat) {
+        if (window->pixelFormat != context.pixelFormat) {
             return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
         }
         const auto self = std::this_thread::get_id();
@@ -134,7 +132,7 @@ extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
     }
     // No error trap: binding happens twice a frame, and a trap costs a round
     // trip. GLX reports a failed bind through the result.
-    if (!glXMakeContextCurrent(GetDisplay(), window.xid, window.xid, glx)) {
+    if (!glXMakeContextCurrent(GetDisplay(), xid, xid, glx)) {
         if (thread.currentContext != handle) MarkNotCurrent(handle);
         return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     }

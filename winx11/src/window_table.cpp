@@ -36,14 +36,19 @@ WindowState* LookupWindowByDC(HDC hdc) {
     return library.windows.at(dc->second).get();
 }
 
-bool DrawableOf(HDC hdc, WindowSnapshot& drawable, bool going) {
+const WindowState* WindowOfDCLocked(HDC hdc, bool going) {
     Library& library = TheLibrary();
-    std::lock_guard<std::mutex> lock(library.lock);
     const auto dc = library.deviceContexts.find(hdc);
-    if (dc == library.deviceContexts.end()) return false;
-    const WindowState& window = *library.windows.at(dc->second);
-    if (window.destroying && !going) return false;
-    drawable = {window.handle, window.xid, window.visual, window.pixelFormat, window.thread};
+    if (dc == library.deviceContexts.end()) return nullptr;
+    const WindowState* window = library.windows.at(dc->second).get();
+    return window->destroying && !going ? nullptr : window;
+}
+
+bool DrawableOf(HDC hdc, WindowSnapshot& drawable, bool going) {
+    std::lock_guard<std::mutex> lock(TheLibrary().lock);
+    const WindowState* window = WindowOfDCLocked(hdc, going);
+    if (window == nullptr) return false;
+    drawable = {window->handle, window->xid, window->visual, window->pixelFormat, window->thread};
     return true;
 }
 
