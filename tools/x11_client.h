@@ -7,6 +7,7 @@
 
 #include <X11/Xlib.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -51,6 +52,13 @@ private:
 
     ::Display* display_;
 };
+
+// A window's id as wmctrl and xdotool take it ("0x...").
+inline std::string WindowIdText(::Window window) {
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%lx", window);
+    return text;
+}
 
 // The ceiling of a wait for something that is bound to happen (a window, a
 // frame, an exit): it is there only so that a hang ends as a failure, never

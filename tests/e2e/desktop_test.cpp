@@ -25,12 +25,6 @@
 
 namespace {
 
-std::string Hex(::Window window) {
-    char text[32];
-    std::snprintf(text, sizeof text, "0x%lx", window);
-    return text;
-}
-
 // Where the window's top-left corner is on the screen, whatever frames it.
 struct Point {
     int x = 0;
@@ -118,25 +112,25 @@ TEST_P(Desktop, ProgramIsFramedListedAndSurvivesMoveResizeMinimizeRestoreThenClo
 
     // Moved: the client area follows its frame, and the program goes on.
     const Point before = OnScreen(probe, window);
-    ASSERT_EQ(Tool({"wmctrl", "-i", "-r", Hex(window), "-e", "0,200,150,-1,-1"}), 0);
+    ASSERT_EQ(Tool({"wmctrl", "-i", "-r", WindowIdText(window), "-e", "0,200,150,-1,-1"}), 0);
     EXPECT_TRUE(WaitUntil(kHangCeilingSeconds, [&] { return OnScreen(probe, window) != before; }))
         << "still at " << before;
     // Resized larger (the picture keeps its first viewport), then back.
-    ASSERT_EQ(Tool({"wmctrl", "-i", "-r", Hex(window), "-e", "0,-1,-1,800,600"}), 0);
+    ASSERT_EQ(Tool({"wmctrl", "-i", "-r", WindowIdText(window), "-e", "0,-1,-1,800,600"}), 0);
     EXPECT_TRUE(
         WaitUntil(kHangCeilingSeconds, [&] { return Attributes(probe, window).width == 800; }));
-    ASSERT_EQ(Tool({"wmctrl", "-i", "-r", Hex(window), "-e", "0,-1,-1,640,480"}), 0);
+    ASSERT_EQ(Tool({"wmctrl", "-i", "-r", WindowIdText(window), "-e", "0,-1,-1,640,480"}), 0);
     EXPECT_TRUE(
         WaitUntil(kHangCeilingSeconds, [&] { return Attributes(probe, window).width == 640; }));
     ASSERT_EQ(program.WaitForExit(0), -1) << "the program ended while moved and resized";
 
     // Minimized, then restored: an unmapped window loses its contents on this
     // server (no backing store), so the square after restore was drawn anew.
-    ASSERT_EQ(Tool({"xdotool", "windowminimize", Hex(window)}), 0);
+    ASSERT_EQ(Tool({"xdotool", "windowminimize", WindowIdText(window)}), 0);
     ASSERT_TRUE(
         WaitUntil(kHangCeilingSeconds, [&] { return WmState(probe, window) == IconicState; }));
     EXPECT_NE(Attributes(probe, window).map_state, IsViewable);
-    ASSERT_EQ(Tool({"wmctrl", "-i", "-a", Hex(window)}), 0);
+    ASSERT_EQ(Tool({"wmctrl", "-i", "-a", WindowIdText(window)}), 0);
     ASSERT_TRUE(
         WaitUntil(kHangCeilingSeconds, [&] { return WmState(probe, window) == NormalState; }));
     std::unique_ptr<Capture> frame;
@@ -145,7 +139,7 @@ TEST_P(Desktop, ProgramIsFramedListedAndSurvivesMoveResizeMinimizeRestoreThenClo
 
     // Closed by the window manager, as its close button does.
     const auto closed = std::chrono::steady_clock::now();
-    ASSERT_EQ(Tool({"wmctrl", "-i", "-c", Hex(window)}), 0);
+    ASSERT_EQ(Tool({"wmctrl", "-i", "-c", WindowIdText(window)}), 0);
     EXPECT_EQ(program.WaitForExit(kHangCeilingSeconds), 0);
     std::printf("[ desktop %s ] closed in %.3f s\n", GetParam().c_str(),
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - closed).count());
@@ -197,17 +191,17 @@ TEST_P(Desktop, WindowMovedByTheWindowManagerReportsItsPositionOnTheScreen) {
     EXPECT_TRUE(WaitUntil(kHangCeilingSeconds, agree))
         << "once shown: WM_MOVE says " << reported << ", the window is at " << actual;
     const Point shown = actual;
-    ASSERT_EQ(Tool({"wmctrl", "-i", "-r", Hex(window), "-e", "0,300,200,-1,-1"}), 0);
+    ASSERT_EQ(Tool({"wmctrl", "-i", "-r", WindowIdText(window), "-e", "0,300,200,-1,-1"}), 0);
     EXPECT_TRUE(WaitUntil(kHangCeilingSeconds, [&] { return agree() && actual != shown; }))
         << "moved: WM_MOVE says " << reported << ", the window is at " << actual;
     const Point moved = actual;
-    ASSERT_EQ(Tool({"wmctrl", "-i", "-r", Hex(window), "-e", "0,100,80,400,300"}), 0);
+    ASSERT_EQ(Tool({"wmctrl", "-i", "-r", WindowIdText(window), "-e", "0,100,80,400,300"}), 0);
     EXPECT_TRUE(WaitUntil(
         kHangCeilingSeconds,
         [&] { return Attributes(probe, window).width == 400 && agree() && actual != moved; }))
         << "moved and resized: WM_MOVE says " << reported << ", the window is at " << actual;
 
-    ASSERT_EQ(Tool({"wmctrl", "-i", "-c", Hex(window)}), 0);
+    ASSERT_EQ(Tool({"wmctrl", "-i", "-c", WindowIdText(window)}), 0);
     EXPECT_EQ(program.WaitForExit(StartSeconds()), 0);
     unlink(path);
 }

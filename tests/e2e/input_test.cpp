@@ -20,10 +20,6 @@
 
 namespace {
 
-std::string Hex(::Window window) {
-    return std::to_string(window);
-}
-
 // The probe's lines about input, in order; its WM_MOVE and WM_SIZE lines and
 // the carriage returns of Windows' text output left out.
 std::vector<std::string> InputLines(const std::string& path) {
@@ -44,7 +40,7 @@ protected:
     }
     // Input goes where the focus is; on a bare display nobody else sets it.
     ::testing::AssertionResult Focus(::Window window) const {
-        if (Tool({"xdotool", "windowfocus", "--sync", Hex(window)}) == 0) {
+        if (Tool({"xdotool", "windowfocus", "--sync", WindowIdText(window)}) == 0) {
             return ::testing::AssertionSuccess();
         }
         return ::testing::AssertionFailure() << "xdotool could not focus " << window;
@@ -77,8 +73,8 @@ TEST_P(Input, AltKeysAndF10AreSystemKeysButtonsReportTheStateAfterThemAndAltF4Cl
     ASSERT_EQ(Tool({"xdotool", "keydown", "alt", "key", "x", "keyup", "alt"}), 0);
     ASSERT_EQ(Tool({"xdotool", "key", "ctrl+alt+x"}), 0);
     ASSERT_EQ(Tool({"xdotool", "key", "shift+a"}), 0);
-    ASSERT_EQ(Tool({"xdotool", "mousemove", "--window", Hex(window), "50", "50", "mousedown", "3",
-                    "mousedown", "1", "mouseup", "3", "mouseup", "1"}),
+    ASSERT_EQ(Tool({"xdotool", "mousemove", "--window", WindowIdText(window), "50", "50",
+                    "mousedown", "3", "mousedown", "1", "mouseup", "3", "mouseup", "1"}),
               0);
     ASSERT_EQ(Tool({"xdotool", "key", "alt+F4"}), 0);
     EXPECT_EQ(program.WaitForExit(StartSeconds()), 0) << "Alt+F4 did not close the window";
