@@ -11,6 +11,7 @@ import argparse
 import datetime
 import os
 import pathlib
+import re
 import subprocess
 import sys
 import time
@@ -47,11 +48,55 @@ def load_mutants(path):
 
 
 def run(command, timeout):
+    """The exit status and output; "timeout" for the status when the command
+    had to be ended."""
     try:
-        return subprocess.run(command, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                              text=True, timeout=timeout).returncode
-    except subprocess.TimeoutExpired:
-        return "timeout"
+        done = subprocess.run(command, cwd=ROOT, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, text=True, timeout=timeout)
+        return done.returncode, done.stdout
+    except subprocess.TimeoutExpired as expired:
+        output = expired.stdout or ""
+        return "timeout", output if isinstance(output, str) else output.decode(errors="replace")
+
+
+def timed_out_tests(output):
+    """The tests CTest ended at their time limit: a hang no assertion of the
+    test's own turned into a failure."""
+    return re.findall(r"Test +#\d+: (\S+) \.*\*\*\*Timeout", output)
+
+
+def outcome(build, test, reason):
+    """What the tests made of the tree as it is now: caught, survived, or
+    timed out (a build or test run that had to be ended, or a test that
+    only CTest's limit ended, proves nothing about the fault)."""
+    status, _ = run(build, 900)
+    if status == "timeout":
+        return "timed out (build)"
+    if status != 0:
+        return "caught (build)"
+    status, output = run(test, 900)
+    if status == "timeout":
+        return "timed out (test run)"
+    hung = timed_out_tests(output)
+    if hung:
+        return "timed out (" + ", ".join(hung) + ")"
+    if status != 0:
+        return "caught"
+    return f"survived: equivalent, {reason}" if reason else "survived"
+
+
+def summarise(rows):
+    """One line: the score counts every fault of the catalogue, so a fault
+    that was not applied or whose run timed out counts as not caught."""
+    def count(prefix):
+        return sum(1 for row in rows if row[2].startswith(prefix))
+    caught = count("caught")
+    score = 100.0 * caught / len(rows) if rows else 0.0
+    survived = count("survived")
+    return score, (f"{caught} of {len(rows)} faults caught ({score:.1f} %); "
+                   f"{survived} survived ({count('survived: equivalent')} of them making no "
+                   f"observable difference), {count('not applied')} not applied (text not "
+                   f"found once), {count('timed out')} timed out")
 
 
 def write_section(catalogue, body):
@@ -97,9 +142,11 @@ def main():
                if args.only in m[0] or args.only in m[1]]
     build = ["cmake", "--build", "--preset", "native"]
     test = ["ctest", "--preset", "native", "-E", args.tests, "--stop-on-failure", "--timeout", "60"]
-    if run(["cmake", "--preset", "native"], 300) != 0 or run(build, 1800) != 0:
+    if run(["cmake", "--preset", "native"], 300)[0] != 0 or run(build, 1800)[0] != 0:
         sys.exit("mutate: the native preset does not build without faults")
-    if run(test, 900) != 0:
+    status, output = run(test, 900)
+    if status != 0:
+        print(output)
         sys.exit("mutate: the native tests fail without faults")
 
     rows = []
@@ -113,13 +160,7 @@ def main():
             continue
         try:
             path.write_text(original.replace(find, replace))
-            if run(build, 900) != 0:
-                result = "caught (build)"
-            else:
-                status = run(test, 900)
-                result = "caught"
-                if status == 0:
-                    result = f"survived: equivalent, {reason}" if reason else "survived"
+            result = outcome(build, test, reason)
         finally:
             path.write_text(original)
         rows.append((file, what, result))
@@ -127,22 +168,22 @@ def main():
               f"({time.time() - started:.0f} s)", flush=True)
     run(build, 1800)
 
-    applied = [r for r in rows if not r[2].startswith("not applied")]
-    caught = [r for r in applied if r[2].startswith("caught")]
-    equivalent = [r for r in applied if r[2].startswith("survived: equivalent")]
-    score = 100.0 * len(caught) / len(applied) if applied else 0.0
+    score, summary = summarise(rows)
     table = ["| file | fault | result |", "|---|---|---|"]
     table += [f"| `{file}` | {what} | {result} |" for file, what, result in rows]
-    summary = (f"{len(caught)} of {len(applied)} faults caught ({score:.1f} %); "
-               f"{len(equivalent)} of the {len(applied) - len(caught)} survivors make no "
-               f"observable difference")
+    # The faults that proved nothing, each on a line of its own under the
+    # summary, where a reader of the score sees them.
+    unproven = [f"- {result}: `{file}`, {what}" for file, what, result in rows
+                if result.startswith(("not applied", "timed out"))]
     print("\n".join(table))
     print(f"mutate: {summary}")
+    print("\n".join(unproven))
     if not args.only:
         write_section(args.catalogue, (
             f"`scripts/mutate.sh --catalogue {args.catalogue}` on {datetime.date.today()}: "
             f"each fault applied alone, the native preset rebuilt and its tests run (all but "
-            f"`{args.tests}`).\n\n**{summary}.**\n\n" + "\n".join(table) + "\n"))
+            f"`{args.tests}`).\n\n**{summary}.**\n\n" + "".join(line + "\n" for line in unproven)
+            + ("\n" if unproven else "") + "\n".join(table) + "\n"))
     sys.exit(0 if score >= args.threshold else 1)
 
 
