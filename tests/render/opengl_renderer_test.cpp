@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cmath>
+#include <memory>
 
 #include "render/opengl_renderer.h"
 #include "support/recording_window.h"
@@ -13,12 +14,34 @@ namespace {
 class OpenGLRendererTest : public RecordingWindowTest {
 protected:
     OpenGLRendererTest() : RecordingWindowTest(true) {}
+    // Starts the renderer on the window and begins a frame with the
+    // vertices drawn; the frame ends and the renderer stops with the test.
+    void Draw(const Vertex* vertices, unsigned vertexCount, const Matrix& world,
+              const Camera& camera) {
+        renderer = std::make_unique<OpenGLRenderer>(hdc);
+        ASSERT_TRUE(renderer->Initialize());
+        renderer->BeginFrame();
+        renderer->DrawPrimitives(vertices, vertexCount, vertexCount / 2, world, camera);
+    }
+    void Draw(const Scene& scene, unsigned vertexCount = 4) {
+        Draw(scene.vertices, vertexCount, scene.world, scene.camera);
+    }
+    void TearDown() override {
+        if (renderer) {
+            renderer->EndFrame();
+            renderer->Finalize();
+        }
+        RecordingWindowTest::TearDown();
+    }
     static void Pixel(int x, int y, unsigned char rgb[3]) {
         unsigned char rgba[4] = {};
         glReadBuffer(GL_BACK);
         glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
         std::copy(rgba, rgba + 3, rgb);
     }
+
+    const Scene scene = BuildScene();
+    std::unique_ptr<OpenGLRenderer> renderer;
 };
 
 TEST_F(OpenGLRendererTest, InitializeLeavesAContextCurrentAndEndFrameReleasesIt) {
@@ -37,11 +60,7 @@ TEST_F(OpenGLRendererTest, InitializeLeavesAContextCurrentAndEndFrameReleasesIt)
 }
 
 TEST_F(OpenGLRendererTest, SceneShowsTheSquareOverTheClearColour) {
-    OpenGLRenderer renderer(hdc);
-    ASSERT_TRUE(renderer.Initialize());
-    const Scene scene = BuildScene();
-    renderer.BeginFrame();
-    renderer.DrawPrimitives(scene.vertices, 4, 2, scene.world, scene.camera);
+    ASSERT_NO_FATAL_FAILURE(Draw(scene));
     glFinish();
 
     double cx;
@@ -65,68 +84,44 @@ TEST_F(OpenGLRendererTest, SceneShowsTheSquareOverTheClearColour) {
         EXPECT_NEAR(outside[1], 128, 1);
         EXPECT_EQ(outside[2], 255);
     }
-    renderer.Present();
-    renderer.EndFrame();
-    renderer.Finalize();
+    renderer->Present();
 }
 
 TEST_F(OpenGLRendererTest, ModelviewHoldsProjectionViewWorldAndProjectionStaysIdentity) {
-    OpenGLRenderer renderer(hdc);
-    ASSERT_TRUE(renderer.Initialize());
-    const Scene scene = BuildScene();
-    renderer.BeginFrame();
-    renderer.DrawPrimitives(scene.vertices, 4, 2, scene.world, scene.camera);
-
+    ASSERT_NO_FATAL_FAILURE(Draw(scene));
     float modelview[16];
     float projection[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
 
-    // world * view * projection in row-vector terms is the same 16 floats.
-    Matrix expected;
+    // world * view * projection in row-vector terms is the same 16 floats:
+    // row i is the i-th unit vector taken to clip space.
     for (int row = 0; row < 4; ++row) {
-        double a[4] = {0, 0, 0, 0};
-        a[row] = 1;
-        double b[4];
-        double c[4];
-        Transform(a, scene.world, b);
-        Transform(b, scene.camera.view, c);
-        Transform(c, scene.camera.projection, a);
+        double unit[4] = {0, 0, 0, 0};
+        unit[row] = 1;
+        double expected[4];
+        ToClip(scene, unit, expected);
         for (int column = 0; column < 4; ++column) {
-            expected.m[row][column] = static_cast<float>(a[column]);
+            const int i = row * 4 + column;
+            EXPECT_NEAR(modelview[i], expected[column], 1e-5) << i;
+            EXPECT_EQ(projection[i], i % 5 == 0 ? 1.0f : 0.0f) << i;
         }
     }
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_NEAR(modelview[i], expected.m[i / 4][i % 4], 1e-5) << i;
-        EXPECT_EQ(projection[i], i % 5 == 0 ? 1.0f : 0.0f) << i;
-    }
-    renderer.EndFrame();
-    renderer.Finalize();
 }
 
 TEST_F(OpenGLRendererTest, ColourChannelsReachOpenGLAsRedGreenBlueAlpha) {
-    OpenGLRenderer renderer(hdc);
-    ASSERT_TRUE(renderer.Initialize());
     const Vertex vertex = {0, 0, 0, 0x80402010};  // alpha 0x80, red 0x40, green 0x20, blue 0x10
-    const Camera camera;
-    renderer.BeginFrame();
-    renderer.DrawPrimitives(&vertex, 1, 0, Matrix::Identity(), camera);
+    ASSERT_NO_FATAL_FAILURE(Draw(&vertex, 1, Matrix::Identity(), Camera()));
     float colour[4];
     glGetFloatv(GL_CURRENT_COLOR, colour);
     EXPECT_NEAR(colour[0], 0x40 / 255.0f, 1e-6);
     EXPECT_NEAR(colour[1], 0x20 / 255.0f, 1e-6);
     EXPECT_NEAR(colour[2], 0x10 / 255.0f, 1e-6);
     EXPECT_NEAR(colour[3], 0x80 / 255.0f, 1e-6);
-    renderer.EndFrame();
-    renderer.Finalize();
 }
 
 TEST_F(OpenGLRendererTest, NoVerticesDrawNothingAndRaiseNoError) {
-    OpenGLRenderer renderer(hdc);
-    ASSERT_TRUE(renderer.Initialize());
-    const Scene scene = BuildScene();
-    renderer.BeginFrame();
-    renderer.DrawPrimitives(scene.vertices, 0, 0, scene.world, scene.camera);
+    ASSERT_NO_FATAL_FAILURE(Draw(scene, 0));
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     glFinish();
     unsigned char centre[3];
@@ -134,8 +129,6 @@ TEST_F(OpenGLRendererTest, NoVerticesDrawNothingAndRaiseNoError) {
     EXPECT_EQ(centre[0], 0);
     EXPECT_NEAR(centre[1], 128, 1);
     EXPECT_EQ(centre[2], 255);
-    renderer.EndFrame();
-    renderer.Finalize();
 }
 
 TEST_F(OpenGLRendererTest, InitializeFailsWithoutADeviceContext) {

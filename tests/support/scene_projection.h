@@ -33,15 +33,22 @@ inline void Transform(const double in[4], const Matrix& m, double out[4]) {
     }
 }
 
-// Where a point of the square's plane lands, in OpenGL's window coordinates
-// (origin bottom-left, pixel centres at .5).
-inline void ToWindow(const Scene& scene, double x, double y, double& wx, double& wy) {
-    double p[4] = {x, y, 0, 1};
+// p * world * view * projection: a row vector in the scene taken to clip
+// space.
+inline void ToClip(const Scene& scene, const double p[4], double clip[4]) {
     double a[4];
     double b[4];
     Transform(p, scene.world, a);
     Transform(a, scene.camera.view, b);
-    Transform(b, scene.camera.projection, a);
-    wx = (a[0] / a[3] + 1) * 320;
-    wy = (a[1] / a[3] + 1) * 240;
+    Transform(b, scene.camera.projection, clip);
+}
+
+// Where a point of the square's plane lands, in OpenGL's window coordinates
+// (origin bottom-left, pixel centres at .5).
+inline void ToWindow(const Scene& scene, double x, double y, double& wx, double& wy) {
+    const double p[4] = {x, y, 0, 1};
+    double clip[4];
+    ToClip(scene, p, clip);
+    wx = (clip[0] / clip[3] + 1) * 320;
+    wy = (clip[1] / clip[3] + 1) * 240;
 }
