@@ -29,7 +29,24 @@ namespace {
     return window;
 }
 
-class Faults : public ProgramKindTest {};
+class Faults : public ProgramKindTest {
+protected:
+    // Starts the program on the GLX display and finds its window once it is
+    // mapped and viewable; a failure says which of the two did not happen.
+    ::testing::AssertionResult StartAndFindWindow(ProgramRunner& program, ::Window& window) {
+        if (probe.display() == nullptr) return ::testing::AssertionFailure() << "no probe display";
+        const ::testing::AssertionResult started = program.Start();
+        if (!started) return started;
+        window = WaitForWindow(probe, StartSeconds());
+        if (window == 0) {
+            return ::testing::AssertionFailure()
+                   << "the program's window was not viewable within " << StartSeconds() << " s";
+        }
+        return ::testing::AssertionSuccess();
+    }
+
+    const X11Client probe;
+};
 
 TEST_P(Faults, WindowDestroyedByAnotherClientEndsTheProgramWithZero) {
     if (GetParam() == "wine") {
@@ -40,12 +57,9 @@ TEST_P(Faults, WindowDestroyedByAnotherClientEndsTheProgramWithZero) {
         GTEST_SKIP() << "under Wine another client's XDestroyWindow ends the process with "
                         "SIGSEGV inside Mesa's llvmpipe";
     }
-    const X11Client probe;
-    ASSERT_NE(probe.display(), nullptr);
     ProgramRunner program(Kind(), FixtureDisplay("glx"));
-    ASSERT_TRUE(program.Start());
-    const ::Window window = WaitForWindow(probe, StartSeconds());
-    ASSERT_NE(window, 0u);
+    ::Window window = 0;
+    ASSERT_TRUE(StartAndFindWindow(program, window));
     ::Window shown = window;
     ASSERT_TRUE(WaitForTheScene(probe, shown));  // frames under way
     XDestroyWindow(probe.display(), window);
@@ -56,12 +70,9 @@ TEST_P(Faults, WindowDestroyedByAnotherClientEndsTheProgramWithZero) {
 }
 
 TEST_P(Faults, RepeatedResizesKeepTheProgramRunning) {
-    const X11Client probe;
-    ASSERT_NE(probe.display(), nullptr);
     ProgramRunner program(Kind(), FixtureDisplay("glx"));
-    ASSERT_TRUE(program.Start());
-    const ::Window window = WaitForWindow(probe, StartSeconds());
-    ASSERT_NE(window, 0u);
+    ::Window window = 0;
+    ASSERT_TRUE(StartAndFindWindow(program, window));
     // Each resize reaches the server before the next, between frames.
     for (int i = 0; i < 100; ++i) {
         XResizeWindow(probe.display(), window, 200 + (i * 37) % 600, 150 + (i * 53) % 400);
