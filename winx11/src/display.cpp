@@ -69,14 +69,13 @@ const Atoms& GetAtoms() {
     return TheLibrary().atoms;
 }
 
-// A trap holds the library's X lock and Xlib's own display lock from open
-// to close, as Wine's X11 driver does: no other thread sends a request on
-// the connection meanwhile, the subset's nor the OpenGL driver's drawing on
-// another thread, so the requests after `firstSerial` are the trap's own,
-// and replies and errors are read, and the handler run, only on the thread
-// that holds the trap chain. (Xlib's lock nests for the thread that holds
-// it, so the trap's own calls go through.)
-XErrorTrap::XErrorTrap(::Display* display) : hold(TheLibrary().x), display(display) {
+// A trap holds the X lock from open to close, as Wine's X11 driver does:
+// no other thread sends a request on the connection meanwhile, the subset's
+// nor the OpenGL driver's drawing on another thread, so the requests after
+// `firstSerial` are the trap's own, and replies and errors are read, and the
+// handler run, only on the thread that holds the trap chain. (The lock nests
+// for the thread that holds it, so the trap's own calls go through.)
+XErrorTrap::XErrorTrap(::Display* display) : display(display) {
     XLockDisplay(display);
     firstSerial = NextRequest(display);
     previous = XSetErrorHandler(Handle);
@@ -97,7 +96,6 @@ int XErrorTrap::Finish() {
         TheLibrary().innermostTrap = outer;
         XSetErrorHandler(previous);
         XUnlockDisplay(display);
-        hold.unlock();
     }
     return error;
 }

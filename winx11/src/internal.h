@@ -24,11 +24,28 @@ namespace winx11 {
 
 const Atoms& GetAtoms();
 
+// The X lock (see library.h): Xlib's display lock for as long as it lives.
+// Nothing to hold while there is no connection.
+class XLock {
+public:
+    explicit XLock(::Display* display) : display_(display) {
+        if (display_ != nullptr) XLockDisplay(display_);
+    }
+    ~XLock() {
+        if (display_ != nullptr) XUnlockDisplay(display_);
+    }
+    XLock(const XLock&) = delete;
+    XLock& operator=(const XLock&) = delete;
+
+private:
+    ::Display* display_;
+};
+
 // Collects the X errors of the requests sent on `display` between
-// construction and Finish(), and only those: its handler is installed for
-// that span alone, errors are matched to it by request serial, and errors
-// of earlier requests or other connections go where they went before.
-// Traps nest. Errors of requests sent outside any trap are named on stderr
+// construction and Finish(), and only those: it holds the X lock for that
+// span, its handler is installed for it alone, errors are matched to it by
+// request serial, and errors of earlier requests or other connections go
+// where they went before. Traps nest. Errors of requests sent outside any trap are named on stderr
 // and otherwise ignored.
 class XErrorTrap {
 public:
@@ -43,7 +60,6 @@ public:
 private:
     static int Handle(::Display* display, XErrorEvent* event);
 
-    std::unique_lock<std::recursive_mutex> hold;
     ::Display* display;
     unsigned long firstSerial = 0;
     XErrorHandler previous = nullptr;
@@ -250,8 +266,11 @@ void* FramebufferConfigOf(const PixelFormatInfo& format);
 // thread stays bound to a drawable that no longer exists (another thread's
 // cannot be: BeginDestruction refuses while one is).
 void ReleaseContextsOn(HDC hdc);
-// Whether a context is current on `hdc` on a thread other than the caller's;
+// Whether a context is bound to `hdc` on a thread other than the caller's;
 // under the table lock, held by the caller.
 bool ContextCurrentElsewhereLocked(HDC hdc);
+// Whether the calling thread has a context bound to `hdc`, which keeps
+// another thread from destroying its window.
+bool BoundHere(HDC hdc);
 
 }  // namespace winx11

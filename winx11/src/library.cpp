@@ -7,6 +7,11 @@ Library& TheLibrary() {
     return *library;
 }
 
+uint64_t NextThreadSerial() {
+    static std::atomic<uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
+
 ThreadState& ThisThread() {
     thread_local ThreadState state;
     return state;

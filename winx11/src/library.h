@@ -4,6 +4,22 @@
 // (`Library`) and what each thread keeps for itself (`ThreadState`). Who may
 // touch which part is written beside it; the contract it serves is the one
 // in <windows.h>.
+//
+// The locks, in the order a thread takes them, never the other way round:
+//   1. The X lock (XLock, internal.h): Xlib's own display lock, which each
+//      Xlib call takes for itself and which nests for the thread that holds
+//      it. Held across what must not interleave with another thread's
+//      requests: an error trap from open to close, reading events off the
+//      connection, and finding a window and sending it a request where no
+//      binding keeps the window alive (the window's end takes it too).
+//   2. `Library::lock`: the tables and queues, held only while one is read
+//      or changed. No Xlib or GLX call is made under it, since that would
+//      take the X lock second.
+// Neither is held while a window procedure runs, nor across a GLX call on a
+// context current on the calling thread (a bind, an unbind, a swap): such a
+// context is marked current before its bind and until after its unbind, and
+// that mark alone keeps its window from going (BeginDestruction), so a
+// drawing thread never makes another thread's message loop wait.
 
 #include <windows.h>
 
@@ -80,15 +96,17 @@ struct ThreadQueue {
     int quitCode = 0;
 };
 
-// An OpenGL context. `current`, `thread` and `dc` change under
+// An OpenGL context. `current`, `holder`, `dc` and `leaving` change under
 // Library::lock; the record is taken out of the table under it before it is
-// destroyed.
+// destroyed. While it is current, neither `dc`'s window nor `leaving`'s may
+// go.
 struct ContextState {
     void* glx = nullptr;  // GLXContext; only the GLX files know the type
     int pixelFormat = 0;
     bool current = false;
-    std::thread::id thread;  // where it is current, while it is
-    HDC dc = nullptr;        // what it is bound to, while it is
+    uint64_t holder = 0;    // ThreadState::serial of the thread it is current on
+    HDC dc = nullptr;       // what it is bound to, while it is
+    HDC leaving = nullptr;  // while it moves to `dc`: what it is still bound to
 };
 
 class XErrorTrap;
@@ -113,20 +131,18 @@ struct Library {
     uintptr_t nextContext = 0x20010;
 
     // The X connection, opened once by the first thread that needs it; Xlib
-    // makes each call on it safe from any thread. What must not interleave
-    // with another thread's requests holds `x`: an error trap from open to
-    // close (errors are matched to it by serial), and reading events off
-    // the connection. Re-entrant, since traps nest; never held while a
-    // window procedure runs.
+    // makes each call on it safe from any thread, and its display lock is
+    // the X lock (above).
     std::once_flag displayOnce;
     std::atomic<::Display*> display{nullptr};  // published once `atoms` is set
     Atoms atoms = {};
-    std::recursive_mutex x;
-    XErrorTrap* innermostTrap = nullptr;  // under `x`
+    XErrorTrap* innermostTrap = nullptr;  // under the X lock
     // The display's pixel formats, loaded once; fixed from then on.
     std::once_flag pixelFormatsOnce;
     const PixelFormatTable* pixelFormats = nullptr;
 };
+
+uint64_t NextThreadSerial();
 
 // The one instance. Never destroyed: a thread or an exit handler (the
 // OpenGL driver's) may still call in while the process ends.
@@ -142,6 +158,10 @@ struct KeyText {
 
 // What Win32 keeps per thread; only its own thread touches it.
 struct ThreadState {
+    // Names the thread for as long as the process lives: the system reuses
+    // thread ids, so a record naming a thread by its id could be taken for
+    // a later thread's.
+    const uint64_t serial = NextThreadSerial();
     DWORD lastError = ERROR_SUCCESS;
     HGLRC currentContext = nullptr;
     HDC currentDC = nullptr;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "internal.h"
@@ -340,9 +341,14 @@ extern "C" int WINAPI GetPixelFormat(HDC hdc) {
 extern "C" BOOL WINAPI SwapBuffers(HDC hdc) {
     const Relay relay("SwapBuffers");
     if (relay.Traced()) relay.Write("%p", static_cast<const void*>(hdc));
-    // Found and sent under the X lock, which the window's destruction takes
-    // too: the swap reaches an X window that still exists, or is not sent.
-    const std::lock_guard<std::recursive_mutex> hold(TheLibrary().x);
+    // A context of this thread bound to the DC keeps the window alive (its
+    // destruction is refused meanwhile), so the swap, which waits for the
+    // frame to be drawn, holds no lock that another thread's message loop
+    // takes. Without one, the window is found and the swap sent under the X
+    // lock, which the window's end takes too: the swap reaches an X window
+    // that still exists, or is not sent.
+    std::optional<XLock> hold;
+    if (!BoundHere(hdc)) hold.emplace(DisplayIfOpen());
     WindowSnapshot window;
     if (!DrawableOf(hdc, window)) {
         return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);

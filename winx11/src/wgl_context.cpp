@@ -12,7 +12,9 @@ GLXContext GlxOf(const ContextState& context) {
     return static_cast<GLXContext>(context.glx);
 }
 
-// Marks `handle` current on no thread.
+// Marks `handle` current on no thread. Only after GLX has let it go: while
+// it is marked, its window cannot be destroyed, so an unbind that flushes
+// drawing into the window (a single-buffered one) finds it still there.
 void MarkNotCurrent(HGLRC handle) {
     Library& library = TheLibrary();
     std::lock_guard<std::mutex> lock(library.lock);
@@ -20,33 +22,99 @@ void MarkNotCurrent(HGLRC handle) {
     if (found != library.contexts.end()) {
         found->second->current = false;
         found->second->dc = nullptr;
+        found->second->leaving = nullptr;
     }
 }
 
 void ReleaseCurrent() {
     ThreadState& thread = ThisThread();
-    MarkNotCurrent(thread.currentContext);
     if (::Display* display = DisplayIfOpen()) {
         glXMakeContextCurrent(display, None, None, nullptr);
     }
+    MarkNotCurrent(thread.currentContext);
     thread.currentContext = nullptr;
     thread.currentDC = nullptr;
+}
+
+// Win32 lets a thread's current context go when the thread ends; here it
+// must, since a context marked current on a thread that is gone would hold
+// off its window's destruction for good. Made when a thread first binds,
+// after its ThreadState, so it ends before it.
+struct ReleaseAtThreadEnd {
+    ReleaseAtThreadEnd() = default;
+    ReleaseAtThreadEnd(const ReleaseAtThreadEnd&) = delete;
+    ReleaseAtThreadEnd& operator=(const ReleaseAtThreadEnd&) = delete;
+    ~ReleaseAtThreadEnd() {
+        if (ThisThread().currentContext != nullptr) ReleaseCurrent();
+    }
+};
+
+void ReleaseWhenThreadEnds() {
+    thread_local ReleaseAtThreadEnd release;
+    static_cast<void>(release);
+}
+
+// Claims `handle` for the calling thread on `hdc`, under the table lock, so
+// two threads cannot both take it, and the owner's DestroyWindow sees the
+// claim (and is refused) or came first (and the window is not found).
+// ERROR_SUCCESS with the X window and GLX context to bind, or the error.
+DWORD Claim(HDC hdc, HGLRC handle, ::Window& xid, GLXContext& glx) {
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    const auto found = library.contexts.find(handle);
+    const WindowState* window = WindowOfDCLocked(hdc);
+    if (found == library.contexts.end() || window == nullptr) return ERROR_INVALID_HANDLE;
+    ContextState& context = *found->second;
+    if (window->pixelFormat != context.pixelFormat) return ERROR_INVALID_PIXEL_FORMAT;
+    const uint64_t self = ThisThread().serial;
+    if (context.current && context.holder != self) return ERROR_BUSY;
+    // Moving from another DC of this thread's: GLX lets go of that one only
+    // in the bind, so its window stays held until then.
+    context.leaving = context.current && context.dc != hdc ? context.dc : nullptr;
+    context.current = true;
+    context.holder = self;
+    context.dc = hdc;
+    xid = window->xid;
+    glx = GlxOf(context);
+    return ERROR_SUCCESS;
+}
+
+// After the bind: the DC the context left, if any, is free to go; after a
+// failed one, GLX kept what it had.
+void SettleClaim(HGLRC handle, bool bound) {
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    // Still there: it cannot be deleted while claimed.
+    const auto found = library.contexts.find(handle);
+    if (found == library.contexts.end()) return;
+    ContextState& context = *found->second;
+    if (!bound && context.leaving != nullptr) context.dc = context.leaving;
+    if (!bound && context.leaving == nullptr && ThisThread().currentContext != handle) {
+        context.current = false;
+        context.dc = nullptr;
+    }
+    context.leaving = nullptr;
 }
 
 }  // namespace
 
 void ReleaseContextsOn(HDC hdc) {
+    if (BoundHere(hdc)) ReleaseCurrent();
+}
+
+bool BoundHere(HDC hdc) {
     const ThreadState& thread = ThisThread();
-    if (thread.currentContext != nullptr && thread.currentDC == hdc) {
-        ReleaseCurrent();
-    }
+    return thread.currentContext != nullptr && thread.currentDC == hdc;
 }
 
 bool ContextCurrentElsewhereLocked(HDC hdc) {
-    const auto self = std::this_thread::get_id();
+    const uint64_t self = ThisThread().serial;
     for (const auto& entry : TheLibrary().contexts) {
         const ContextState& context = *entry.second;
-        if (context.current && context.dc == hdc && context.thread != self) return true;
+        if (context.current && context.holder != self &&
+            (context.dc == hdc || context.leaving == hdc)) {
+            return true;
+        }
     }
     return false;
 }
@@ -100,42 +168,19 @@ extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
         // Releasing with nothing current and no DC is refused, as Wine does.
         return hdc == nullptr ? Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE) : TRUE;
     }
-    // The X lock from finding the window to binding: its destruction takes
-    // it too, so the bind reaches an X window that still exists.
-    Library& library = TheLibrary();
-    const std::lock_guard<std::recursive_mutex> hold(library.x);
+    // No lock across the bind: the claim keeps the window from going, and
+    // a bind waits for the context's drawing to finish.
     ::Window xid = 0;
     GLXContext glx = nullptr;
-    {
-        // Found and claimed under one lock, so two threads cannot both take
-        // it, and the owner's DestroyWindow sees the claim (and is refused)
-        // or came first (and the window is not found).
-        std::lock_guard<std::mutex> lock(library.lock);
-        const auto found = library.contexts.find(handle);
-        const WindowState* window = WindowOfDCLocked(hdc);
-        if (found == library.contexts.end() || window == nullptr) {
-            return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
-        }
-        xid = window->xid;
-        ContextState& context = *found->second;
-        if (window->pixelFormat != context.pixelFormat) {
-            return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
-        }
-        const auto self = std::this_thread::get_id();
-        if (context.current && context.thread != self) {
-            return Fail<BOOL>(ERROR_BUSY, FALSE);
-        }
-        context.current = true;
-        context.thread = self;
-        context.dc = hdc;
-        glx = GlxOf(context);
+    if (const DWORD refused = Claim(hdc, handle, xid, glx); refused != ERROR_SUCCESS) {
+        return Fail<BOOL>(refused, FALSE);
     }
     // No error trap: binding happens twice a frame, and a trap costs a round
     // trip. GLX reports a failed bind through the result.
-    if (!glXMakeContextCurrent(GetDisplay(), xid, xid, glx)) {
-        if (thread.currentContext != handle) MarkNotCurrent(handle);
-        return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
-    }
+    const bool bound = glXMakeContextCurrent(GetDisplay(), xid, xid, glx) != False;
+    SettleClaim(handle, bound);
+    if (!bound) return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    ReleaseWhenThreadEnds();
     // A context still current on this thread is no longer current once
     // another is bound.
     if (thread.currentContext != nullptr && thread.currentContext != handle) {
@@ -163,7 +208,9 @@ extern "C" BOOL WINAPI wglDeleteContext(HGLRC handle) {
         context = std::move(found->second);
         library.contexts.erase(found);
     }
-    glXDestroyContext(GetDisplay(), GlxOf(*context));
+    ::Display* display = GetDisplay();
+    const XLock hold(display);
+    glXDestroyContext(display, GlxOf(*context));
     return TRUE;
 }
 

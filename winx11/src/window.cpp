@@ -11,17 +11,17 @@ namespace {
 
 // The end of every window: no context stays bound to it, the handles die
 // and the X window goes (unless another client took it already). Under the
-// X lock, which a thread binding a context or swapping through the DC holds
-// from finding the window to sending its request: such a request reaches
-// the X window before it goes, or finds no window and is not sent.
+// X lock, which a thread swapping through the DC without a binding of its
+// own holds from finding the window to sending its request: such a request
+// reaches the X window before it goes, or finds no window and is not sent.
 void ForgetWindow(HWND hwnd, bool destroyXWindow) {
     WindowState* window = LookupWindow(hwnd);
     ReleaseContextsOn(window->dc);
     const ::Window xid = window->xid;
     const Colormap colormap = window->colormap;
-    const std::lock_guard<std::recursive_mutex> hold(TheLibrary().x);
-    RemoveWindow(hwnd);
     ::Display* display = DisplayIfOpen();
+    const XLock hold(display);
+    RemoveWindow(hwnd);
     if (destroyXWindow && display != nullptr) {
         DestroyXWindow(display, xid, colormap);
     } else if (display != nullptr && colormap != 0) {
@@ -213,7 +213,7 @@ extern "C" BOOL WINAPI ShowWindow(HWND hwnd, int command) {
         ::Display* display = GetDisplay();
         // Every request of the subset's goes under the X lock, so that none
         // lands inside another thread's error trap.
-        const std::lock_guard<std::recursive_mutex> hold(TheLibrary().x);
+        const XLock hold(display);
         if (show) {
             XMapWindow(display, window->xid);
         } else {

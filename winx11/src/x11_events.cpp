@@ -186,7 +186,7 @@ void Translate(XEvent& event) {
             int x = configure.x;
             int y = configure.y;
             if (!configure.send_event && window->framed) {
-                const std::lock_guard<std::recursive_mutex> hold(TheLibrary().x);
+                const XLock hold(configure.display);
                 ::Window child = 0;
                 XTranslateCoordinates(configure.display, configure.window,
                                       DefaultRootWindow(configure.display), 0, 0, &x, &y, &child);
@@ -240,7 +240,7 @@ void PumpXEvents(::Display* display) {
     {
         // One reader at a time, and none inside another thread's error
         // trap, whose errors this reading would otherwise take.
-        const std::lock_guard<std::recursive_mutex> hold(TheLibrary().x);
+        const XLock hold(display);
         while (XPending(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);

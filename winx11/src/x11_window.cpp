@@ -49,7 +49,7 @@ std::string ResourceName() {
 // Everything a window manager needs to know about one of our X windows.
 void DescribeToWindowManager(::Display* display, const WindowState& window,
                              const std::string& className, bool positioned) {
-    const std::lock_guard<std::recursive_mutex> hold(TheLibrary().x);
+    const XLock hold(display);
     Atom deleteWindow = GetAtoms().wmDeleteWindow;
     XSetWMProtocols(display, window.xid, &deleteWindow, 1);
 
@@ -122,7 +122,7 @@ bool RecreateXWindow(WindowState& window, ::Visual* visual, int depth) {
     ReplaceXWindow(window, replacement, visual, depth, colormap);
     DescribeToWindowManager(display, window, window.className, true);
     if (window.visible) {
-        const std::lock_guard<std::recursive_mutex> hold(TheLibrary().x);
+        const XLock hold(display);
         XMapWindow(display, replacement);
     }
     DestroyXWindow(display, old, oldColormap);
