@@ -7,6 +7,7 @@
 
 #include "support/program_pixel_format.h"
 #include "support/recording_window.h"
+#include "support/spin_until.h"
 
 namespace {
 
@@ -129,12 +130,17 @@ TEST_F(OpenGLContextTest, AContextCurrentOnAnotherThreadCanNeitherBeBoundNorDele
     ASSERT_NE(context, nullptr);
     std::atomic<int> step{0};
     std::thread holder([&] {
-        if (wglMakeCurrent(hdc, context)) step = 1;
-        while (step != 2) std::this_thread::yield();
+        step = wglMakeCurrent(hdc, context) ? 1 : -1;
+        SpinUntil([&] { return step == 2; });
         wglMakeCurrent(nullptr, nullptr);
-        step = 3;
     });
-    while (step == 0) std::this_thread::yield();
+    const bool heard = SpinUntil([&] { return step != 0; });
+    if (!heard || step != 1) {
+        step = 2;
+        holder.join();
+        FAIL() << (heard ? "the other thread could not bind the context"
+                         : "the other thread never tried to bind the context");
+    }
     EXPECT_FALSE(wglMakeCurrent(hdc, context));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUSY));
     EXPECT_FALSE(wglDeleteContext(context));
@@ -143,6 +149,24 @@ TEST_F(OpenGLContextTest, AContextCurrentOnAnotherThreadCanNeitherBeBoundNorDele
     holder.join();
     EXPECT_TRUE(wglMakeCurrent(hdc, context)) << "free again once the other thread let it go";
     EXPECT_TRUE(wglDeleteContext(context));
+}
+
+// A thread that ends with a context current has let it go: the window it
+// was bound to closes as any other does.
+TEST_F(OpenGLContextTest, AThreadEndingWithItsContextCurrentLeavesTheWindowToClose) {
+    SetProgramFormat();
+    HGLRC context = wglCreateContext(hdc);
+    ASSERT_NE(context, nullptr);
+    BOOL bound = FALSE;
+    std::thread([&] { bound = wglMakeCurrent(hdc, context); }).join();
+    ASSERT_TRUE(bound);
+    SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(hwnd)) << "DestroyWindow failed with " << GetLastError();
+#ifndef _WIN32
+    // Win32 keeps the context current on the thread that is gone, so it can
+    // never be deleted; here it was let go with the thread.
+    EXPECT_TRUE(wglDeleteContext(context)) << "failed with " << GetLastError();
+#endif
 }
 
 #ifndef _WIN32

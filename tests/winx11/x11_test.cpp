@@ -20,6 +20,7 @@
 
 #include "support/program_pixel_format.h"
 #include "support/recording_window.h"
+#include "support/spin_until.h"
 #include "support/window_with_procedure.h"
 #include "x11_client.h"
 
@@ -57,6 +58,31 @@ HWND CreateTitled(const char* ansiTitle) {
                            CW_USEDEFAULT, 0, 320, 240, nullptr, nullptr, GetModuleHandleA(nullptr),
                            nullptr);
 }
+
+// Every error of the subset's requests so far has reached its handler after
+// this: a window's creation waits for the server's word.
+void SyncSubset() {
+    DestroyWindow(CreateTitled("sync"));
+}
+
+// A helper thread told to stop and joined however the test ends, so that a
+// failed assertion reports instead of ending the process.
+class StoppingThread {
+public:
+    template <typename Body>
+    explicit StoppingThread(Body body) : thread_([this, body] { body(stop_); }) {}
+    ~StoppingThread() { Stop(); }
+    StoppingThread(const StoppingThread&) = delete;
+    StoppingThread& operator=(const StoppingThread&) = delete;
+    void Stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 class X11Test : public RecordingWindowTest {
 protected:
@@ -195,9 +221,8 @@ TEST_F(X11Test, AnotherThreadsBadRequestsDuringACheckedCallAreNotItsErrors) {
     HGLRC context = ProgramContextOn(dc);
     ASSERT_NE(context, nullptr);
 
-    std::atomic<bool> stop{false};
     std::atomic<int> sent{0};
-    std::thread other([&] {
+    StoppingThread other([&](const std::atomic<bool>& stop) {
         if (!wglMakeCurrent(dc, context)) return;
         ::Display* display = glXGetCurrentDisplay();
         while (!stop) {
@@ -207,17 +232,18 @@ TEST_F(X11Test, AnotherThreadsBadRequestsDuringACheckedCallAreNotItsErrors) {
         }
         wglMakeCurrent(nullptr, nullptr);
     });
-    while (sent < 10) std::this_thread::yield();
+    ASSERT_TRUE(SpinUntil([&] { return sent >= 10; })) << "the other thread sent nothing";
+    const int sentBefore = sent;
     int failed = 0;
     for (int i = 0; i < 50; ++i) {
         HWND checked = CreateTitled("checked while another thread errs");
         if (checked == nullptr) ++failed;
         DestroyWindow(checked);
     }
-    stop = true;
-    other.join();
+    const int sentDuring = sent - sentBefore;
+    other.Stop();
     EXPECT_EQ(failed, 0) << "of 50 window creations, last error " << GetLastError();
-    EXPECT_GT(sent, 10);
+    EXPECT_GT(sentDuring, 0) << "no bad request was sent among the checked calls";
     wglDeleteContext(context);
     DestroyWindow(hwnd);
 }
@@ -236,29 +262,75 @@ TEST_F(X11Test, AnotherThreadDrawingWhileTheOwnerDestroysTheWindowNeverReachesAG
 
     ::testing::internal::CaptureStderr();
     std::atomic<int> frames{0};
-    std::atomic<bool> destroyed{false};
-    std::thread drawer([&] {
-        for (int i = 0; i < 300 && !destroyed; ++i) {
-            if (!wglMakeCurrent(dc, context)) continue;  // the window is going
+    std::atomic<int> refusedBinds{0};
+    StoppingThread drawer([&](const std::atomic<bool>& stop) {
+        while (!stop) {
+            if (!wglMakeCurrent(dc, context)) {  // the window is going
+                ++refusedBinds;
+                continue;
+            }
             glClear(GL_COLOR_BUFFER_BIT);
             SwapBuffers(dc);
             wglMakeCurrent(nullptr, nullptr);
             ++frames;
         }
     });
-    while (frames < 5) std::this_thread::yield();
+    const bool drawing = SpinUntil([&] { return frames >= 5; });
     BOOL gone = FALSE;
     DWORD refusal = ERROR_BUSY;
-    while (!(gone = DestroyWindow(hwnd)) && (refusal = GetLastError()) == ERROR_BUSY) {
-        std::this_thread::yield();
-    }
-    destroyed = true;
-    drawer.join();
+    SpinUntil([&] {
+        gone = drawing && DestroyWindow(hwnd);
+        return gone || !drawing || (refusal = GetLastError()) != ERROR_BUSY;
+    });
+    // Still drawing when the window went: its next bind was refused.
+    const bool drawingAfter = SpinUntil([&] { return refusedBinds > 0; });
+    drawer.Stop();
+    SyncSubset();
     const std::string errors = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(drawing) << "the other thread never drew a frame";
     EXPECT_TRUE(gone) << "refused with " << refusal;
+    EXPECT_TRUE(drawingAfter) << "the other thread stopped drawing before the window went";
     EXPECT_EQ(errors.find("X error"), std::string::npos) << errors;
     EXPECT_FALSE(wglMakeCurrent(dc, context)) << "the DC went with its window";
     EXPECT_TRUE(wglDeleteContext(context));
+}
+
+// A context is marked free only once GLX has let it go: releasing a
+// single-buffered one flushes its drawing into the window, so the owner's
+// DestroyWindow, tried meanwhile, must wait until then.
+TEST_F(X11Test, ASingleBufferedReleaseRacingTheOwnersDestroyReachesNoGoneWindow) {
+    PIXELFORMATDESCRIPTOR single = ProgramDescriptor();
+    single.dwFlags &= ~static_cast<DWORD>(PFD_DOUBLEBUFFER);
+    ::testing::internal::CaptureStderr();
+    int destroyed = 0;
+    for (int run = 0; run < 20; ++run) {
+        HWND hwnd = CreateTitled("single-buffered race");
+        HDC dc = GetDC(hwnd);
+        PIXELFORMATDESCRIPTOR chosen = {};
+        const int format = ChoosePixelFormat(dc, &single);
+        DescribePixelFormat(dc, format, sizeof chosen, &chosen);
+        if ((chosen.dwFlags & PFD_DOUBLEBUFFER) != 0 || !SetPixelFormat(dc, format, &single)) {
+            DestroyWindow(hwnd);
+            break;
+        }
+        HGLRC context = wglCreateContext(dc);
+        std::atomic<int> step{0};
+        std::thread worker([&] {
+            if (!wglMakeCurrent(dc, context)) return;
+            glClear(GL_COLOR_BUFFER_BIT);
+            step = 1;
+            wglMakeCurrent(nullptr, nullptr);
+        });
+        SpinUntil([&] { return step != 0; });
+        SpinUntil([&] { return DestroyWindow(hwnd) || GetLastError() != ERROR_BUSY; });
+        worker.join();
+        destroyed += IsWindow(hwnd) ? 0 : 1;
+        wglDeleteContext(context);
+    }
+    SyncSubset();
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(destroyed, 20) << "no single-buffered format, or windows left";
+    EXPECT_EQ(errors.find("X error"), std::string::npos) << errors;
 }
 
 // The window's end waits for the thread drawing on it: refused while that
@@ -283,18 +355,18 @@ TEST_F(X11Test, AnotherThreadsContextOnAWindowHoldsOffItsDestructionAndADyingWin
     g_dyingContext = ProgramContextOn(g_dyingDc);
     ASSERT_NE(g_dyingContext, nullptr);
 
-    std::atomic<int> step{0};
-    std::thread drawer([&] {
-        if (wglMakeCurrent(g_dyingDc, g_dyingContext)) step = 1;
-        while (step != 2) std::this_thread::yield();
+    std::atomic<bool> bound{false};
+    StoppingThread drawer([&](const std::atomic<bool>& stop) {
+        if (!wglMakeCurrent(g_dyingDc, g_dyingContext)) return;
+        bound = true;
+        SpinUntil([&] { return stop.load(); });
         wglMakeCurrent(nullptr, nullptr);
     });
-    while (step == 0) std::this_thread::yield();
+    ASSERT_TRUE(SpinUntil([&] { return bound.load(); })) << "the other thread could not bind";
     EXPECT_FALSE(DestroyWindow(hwnd));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUSY));
     EXPECT_TRUE(IsWindow(hwnd));
-    step = 2;
-    drawer.join();
+    drawer.Stop();
 
     EXPECT_TRUE(DestroyWindow(hwnd));
     EXPECT_FALSE(g_boundWhileDying) << "bound to a window during its WM_DESTROY";
@@ -339,9 +411,8 @@ TEST_F(X11Test, AnotherThreadBindingAContextWhileItIsDeletedNeverBindsADeletedOn
     HGLRC context = ProgramContextOn(dc);
     ASSERT_NE(context, nullptr);
     std::atomic<int> bound{0};
-    std::atomic<bool> deleted{false};
     int boundAfterDelete = 0;
-    std::thread binder([&] {
+    StoppingThread binder([&](const std::atomic<bool>& deleted) {
         while (!deleted) {
             if (wglMakeCurrent(dc, context)) {
                 ++bound;
@@ -350,14 +421,15 @@ TEST_F(X11Test, AnotherThreadBindingAContextWhileItIsDeletedNeverBindsADeletedOn
         }
         boundAfterDelete = wglMakeCurrent(dc, context) ? 1 : 0;
     });
-    while (bound < 5) std::this_thread::yield();
+    const bool binding = SpinUntil([&] { return bound >= 5; });
     BOOL gone = FALSE;
     DWORD refusal = ERROR_BUSY;
-    while (!(gone = wglDeleteContext(context)) && (refusal = GetLastError()) == ERROR_BUSY) {
-        std::this_thread::yield();
-    }
-    deleted = true;
-    binder.join();
+    SpinUntil([&] {
+        gone = binding && wglDeleteContext(context);
+        return gone || !binding || (refusal = GetLastError()) != ERROR_BUSY;
+    });
+    binder.Stop();
+    ASSERT_TRUE(binding) << "the other thread never bound the context";
     EXPECT_TRUE(gone) << "refused with " << refusal;
     EXPECT_EQ(boundAfterDelete, 0);
     DestroyWindow(hwnd);
