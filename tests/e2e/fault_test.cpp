@@ -7,10 +7,12 @@
 #include <X11/Xlib.h>
 // clang-format on
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -66,7 +68,8 @@ TEST_P(Faults, WindowDestroyedByAnotherClientEndsTheProgramWithZero) {
     XSync(probe.display(), False);
     // WM_DESTROY posts the quit; no X error about the vanished window may
     // end the process on the way.
-    EXPECT_EQ(program.WaitForExit(kHangCeilingSeconds), 0);
+    EXPECT_EQ(program.WaitForExit(kHangCeilingSeconds), 0)
+        << "the program's exit within " << kHangCeilingSeconds << " s of its window's end";
 }
 
 TEST_P(Faults, RepeatedResizesKeepTheProgramRunning) {
@@ -86,11 +89,18 @@ TEST_P(Faults, RepeatedResizesKeepTheProgramRunning) {
     EXPECT_TRUE(WaitForTheScene(probe, shown)) << "no frame after the resizes";
     EXPECT_EQ(program.WaitForExit(0), -1) << "the program ended during the resizes";
     probe.SendDeleteWindow(window);
-    EXPECT_EQ(program.WaitForExit(kHangCeilingSeconds), 0);
+    EXPECT_EQ(program.WaitForExit(kHangCeilingSeconds), 0)
+        << "the program's exit within " << kHangCeilingSeconds << " s of the close";
 }
 
 // An X server of the test's own, so that it can be killed.
 class PrivateServer {
+    static int MillisecondsUntil(std::chrono::steady_clock::time_point deadline) {
+        const auto left = deadline - std::chrono::steady_clock::now();
+        return static_cast<int>(std::max<long long>(
+            0, std::chrono::duration_cast<std::chrono::milliseconds>(left).count()));
+    }
+
 public:
     PrivateServer() {
         int fds[2];
@@ -104,10 +114,17 @@ public:
             _exit(127);
         }
         close(fds[1]);
-        // The number arrives as a line, possibly in pieces.
+        // The number arrives as a line, possibly in pieces; a server that
+        // never writes it is a hang, and the wait for it has a ceiling.
         std::string number;
         char c;
-        while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+        pollfd line = {fds[0], POLLIN, 0};
+        const auto deadline = std::chrono::steady_clock::now() +
+                              std::chrono::seconds(static_cast<int>(kHangCeilingSeconds));
+        while (poll(&line, 1, MillisecondsUntil(deadline)) == 1 && read(fds[0], &c, 1) == 1 &&
+               c != '\n') {
+            number += c;
+        }
         close(fds[0]);
         if (!number.empty()) display = ":" + number;
     }
@@ -127,21 +144,24 @@ private:
 
 TEST_P(Faults, LostServerEndsTheProgramWithStatusOne) {
     PrivateServer server;
-    ASSERT_FALSE(server.display.empty());
+    ASSERT_FALSE(server.display.empty())
+        << "Xvfb gave no display number within " << kHangCeilingSeconds << " s";
     // The private server's number changes from run to run; one prefix
     // serves them all, its server ended after each.
     ProgramRunner program(Kind(), server.display);
     ASSERT_TRUE(program.Start());
     {
-        const X11Client probe(server.display.c_str());
-        ASSERT_NE(probe.display(), nullptr);
-        ASSERT_NE(WaitForWindow(probe, StartSeconds()), 0u);
+        const X11Client serverProbe(server.display.c_str());
+        ASSERT_NE(serverProbe.display(), nullptr);
+        ASSERT_NE(WaitForWindow(serverProbe, StartSeconds()), 0u)
+            << "the program's window was not viewable within " << StartSeconds() << " s";
     }
     const auto killed = std::chrono::steady_clock::now();
     server.Kill();
     // 1: the documented status for a lost connection; a signal (a crash or
     // core dump) or a hang gives -1.
-    EXPECT_EQ(program.WaitForExit(kHangCeilingSeconds), 1);
+    EXPECT_EQ(program.WaitForExit(kHangCeilingSeconds), 1)
+        << "the program's exit within " << kHangCeilingSeconds << " s of the server's end";
     std::printf("[ fault ] ended %.3f s after the server\n",
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - killed).count());
 }
