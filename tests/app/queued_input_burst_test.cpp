@@ -7,12 +7,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "support/application_probe.h"
 #include "support/recording_renderer.h"
+#include "support/spin_until.h"
 #include "platform/main_window.h"
 #include "support/window_with_procedure.h"
 
@@ -30,6 +33,23 @@ struct Burst {
     // Frames presented when the first and the last input were dispatched.
     int framesAtFirst = -1;
     int framesAtLast = -1;
+    // The wait that passed its ceiling, if one did; it ends the burst.
+    std::string hung;
+
+    // Waits on `lock` until `done` holds; past the ceiling, records `what`
+    // and releases every other wait.
+    template <typename Done>
+    bool Await(std::unique_lock<std::mutex>& lock, const char* what, Done done) {
+        const auto ceiling = std::chrono::duration<double>(kThreadHangCeilingSeconds);
+        if (changed.wait_for(lock, ceiling, [&] { return done() || !hung.empty(); }) &&
+            hung.empty()) {
+            return true;
+        }
+        if (hung.empty()) hung = what;
+        posted = dispatched = kEvents;
+        changed.notify_all();
+        return false;
+    }
 };
 
 Burst* g_burst = nullptr;
@@ -45,7 +65,8 @@ LRESULT CALLBACK BurstProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     if (index == kEvents) g_burst->framesAtLast = g_renderer->frames;
     g_burst->changed.notify_all();
     // The next input is in the queue before this one is done with.
-    g_burst->changed.wait(lock, [&] { return g_burst->posted > index || index == kEvents; });
+    g_burst->Await(lock, "the procedure waiting for the next post",
+                   [&] { return g_burst->posted > index || index == kEvents; });
     return 0;
 }
 
@@ -64,7 +85,10 @@ void PostBurst(HWND hwnd, Burst& burst) {
         }
         burst.posted = i;
         burst.changed.notify_all();
-        burst.changed.wait(lock, [&] { return burst.dispatched >= i; });
+        if (!burst.Await(lock, "the sender waiting for its post's dispatch",
+                         [&] { return burst.dispatched >= i; })) {
+            return;
+        }
     }
 }
 
@@ -85,7 +109,8 @@ TEST(InputBurst, InputArrivingFromAnotherThreadHoldsFramesBackUntilTheLastIsDisp
         if (frames == 1) {
             sender = std::thread(PostBurst, window.hwnd, std::ref(burst));
             std::unique_lock<std::mutex> lock(burst.mutex);
-            burst.changed.wait(lock, [&] { return burst.posted >= 1; });
+            burst.Await(lock, "the first frame waiting for the first post",
+                        [&] { return burst.posted >= 1; });
         }
         std::lock_guard<std::mutex> lock(burst.mutex);
         if (burst.dispatched == kEvents && frames >= burst.framesAtLast + 3) PostQuitMessage(0);
@@ -95,6 +120,7 @@ TEST(InputBurst, InputArrivingFromAnotherThreadHoldsFramesBackUntilTheLastIsDisp
     EXPECT_EQ(app.Run(), 0);
     sender.join();
 
+    EXPECT_EQ(burst.hung, "") << "over " << kThreadHangCeilingSeconds << " s";
     EXPECT_EQ(burst.failedPosts, 0);
     EXPECT_EQ(burst.dispatched, kEvents);
     EXPECT_EQ(burst.framesAtFirst, 1);
