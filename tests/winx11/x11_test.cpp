@@ -59,6 +59,21 @@ HWND CreateTitled(const char* ansiTitle) {
                            nullptr);
 }
 
+// A window titled `title` and a context on its DC in the program's pixel
+// format; `context` is nullptr if any step failed.
+struct ContextWindow {
+    HWND hwnd = nullptr;
+    HDC dc = nullptr;
+    HGLRC context = nullptr;
+};
+ContextWindow CreateWithContext(const char* title) {
+    ContextWindow window;
+    window.hwnd = CreateTitled(title);
+    window.dc = GetDC(window.hwnd);
+    window.context = window.dc != nullptr ? ProgramContextOn(window.dc) : nullptr;
+    return window;
+}
+
 // Every error of the subset's requests so far has reached its handler after
 // this: a window's creation waits for the server's word.
 void SyncSubset() {
@@ -215,15 +230,12 @@ TEST_F(X11Test, AnUncheckedRequestsErrorDoesNotFailTheNextCheckedCall) {
 // through Xlib on the display a context of its own was made current on)
 // must not land among them and fail the call with their errors.
 TEST_F(X11Test, AnotherThreadsBadRequestsDuringACheckedCallAreNotItsErrors) {
-    HWND hwnd = CreateTitled("drawing thread's window");
-    ASSERT_NE(hwnd, nullptr);
-    HDC dc = GetDC(hwnd);
-    HGLRC context = ProgramContextOn(dc);
-    ASSERT_NE(context, nullptr);
+    const ContextWindow w = CreateWithContext("drawing thread's window");
+    ASSERT_NE(w.context, nullptr);
 
     std::atomic<int> sent{0};
     StoppingThread other([&](const std::atomic<bool>& stop) {
-        if (!wglMakeCurrent(dc, context)) return;
+        if (!wglMakeCurrent(w.dc, w.context)) return;
         ::Display* display = glXGetCurrentDisplay();
         while (!stop) {
             XMapWindow(display, 0x7FFFFF01);  // no such window: BadWindow
@@ -244,8 +256,8 @@ TEST_F(X11Test, AnotherThreadsBadRequestsDuringACheckedCallAreNotItsErrors) {
     other.Stop();
     EXPECT_EQ(failed, 0) << "of 50 window creations, last error " << GetLastError();
     EXPECT_GT(sentDuring, 0) << "no bad request was sent among the checked calls";
-    wglDeleteContext(context);
-    DestroyWindow(hwnd);
+    wglDeleteContext(w.context);
+    DestroyWindow(w.hwnd);
 }
 
 // The subset's contract: a window is destroyed only while no other thread
@@ -253,24 +265,21 @@ TEST_F(X11Test, AnotherThreadsBadRequestsDuringACheckedCallAreNotItsErrors) {
 // window on its way out takes no new binding, so no request of the drawing
 // thread ever goes to an X window that is gone.
 TEST_F(X11Test, AnotherThreadDrawingWhileTheOwnerDestroysTheWindowNeverReachesAGoneWindow) {
-    HWND hwnd = CreateTitled("raced window");
-    ASSERT_NE(hwnd, nullptr);
-    ShowWindow(hwnd, SW_SHOW);
-    HDC dc = GetDC(hwnd);
-    HGLRC context = ProgramContextOn(dc);
-    ASSERT_NE(context, nullptr);
+    const ContextWindow w = CreateWithContext("raced window");
+    ASSERT_NE(w.context, nullptr);
+    ShowWindow(w.hwnd, SW_SHOW);
 
     ::testing::internal::CaptureStderr();
     std::atomic<int> frames{0};
     std::atomic<int> refusedBinds{0};
     StoppingThread drawer([&](const std::atomic<bool>& stop) {
         while (!stop) {
-            if (!wglMakeCurrent(dc, context)) {  // the window is going
+            if (!wglMakeCurrent(w.dc, w.context)) {  // the window is going
                 ++refusedBinds;
                 continue;
             }
             glClear(GL_COLOR_BUFFER_BIT);
-            SwapBuffers(dc);
+            SwapBuffers(w.dc);
             wglMakeCurrent(nullptr, nullptr);
             ++frames;
         }
@@ -279,7 +288,7 @@ TEST_F(X11Test, AnotherThreadDrawingWhileTheOwnerDestroysTheWindowNeverReachesAG
     BOOL gone = FALSE;
     DWORD refusal = ERROR_BUSY;
     SpinUntil([&] {
-        gone = drawing && DestroyWindow(hwnd);
+        gone = drawing && DestroyWindow(w.hwnd);
         return gone || !drawing || (refusal = GetLastError()) != ERROR_BUSY;
     });
     // Still drawing when the window went: its next bind was refused.
@@ -291,8 +300,8 @@ TEST_F(X11Test, AnotherThreadDrawingWhileTheOwnerDestroysTheWindowNeverReachesAG
     EXPECT_TRUE(gone) << "refused with " << refusal;
     EXPECT_TRUE(drawingAfter) << "the other thread stopped drawing before the window went";
     EXPECT_EQ(errors.find("X error"), std::string::npos) << errors;
-    EXPECT_FALSE(wglMakeCurrent(dc, context)) << "the DC went with its window";
-    EXPECT_TRUE(wglDeleteContext(context));
+    EXPECT_FALSE(wglMakeCurrent(w.dc, w.context)) << "the DC went with its window";
+    EXPECT_TRUE(wglDeleteContext(w.context));
 }
 
 // A context is marked free only once GLX has let it go: releasing a
@@ -405,34 +414,31 @@ TEST_F(X11Test, PostedMessagesComeBeforeInputThatArrivedEarlier) {
 // out as one step: a thread binding it meanwhile is either first (the
 // delete is refused, ERROR_BUSY) or finds no such context.
 TEST_F(X11Test, AnotherThreadBindingAContextWhileItIsDeletedNeverBindsADeletedOne) {
-    HWND hwnd = CreateTitled("context race");
-    ASSERT_NE(hwnd, nullptr);
-    HDC dc = GetDC(hwnd);
-    HGLRC context = ProgramContextOn(dc);
-    ASSERT_NE(context, nullptr);
+    const ContextWindow w = CreateWithContext("context race");
+    ASSERT_NE(w.context, nullptr);
     std::atomic<int> bound{0};
     int boundAfterDelete = 0;
     StoppingThread binder([&](const std::atomic<bool>& deleted) {
         while (!deleted) {
-            if (wglMakeCurrent(dc, context)) {
+            if (wglMakeCurrent(w.dc, w.context)) {
                 ++bound;
                 wglMakeCurrent(nullptr, nullptr);
             }
         }
-        boundAfterDelete = wglMakeCurrent(dc, context) ? 1 : 0;
+        boundAfterDelete = wglMakeCurrent(w.dc, w.context) ? 1 : 0;
     });
     const bool binding = SpinUntil([&] { return bound >= 5; });
     BOOL gone = FALSE;
     DWORD refusal = ERROR_BUSY;
     SpinUntil([&] {
-        gone = binding && wglDeleteContext(context);
+        gone = binding && wglDeleteContext(w.context);
         return gone || !binding || (refusal = GetLastError()) != ERROR_BUSY;
     });
     binder.Stop();
     ASSERT_TRUE(binding) << "the other thread never bound the context";
     EXPECT_TRUE(gone) << "refused with " << refusal;
     EXPECT_EQ(boundAfterDelete, 0);
-    DestroyWindow(hwnd);
+    DestroyWindow(w.hwnd);
 }
 
 // How many colormaps the server holds for the client that owns `xid`.
