@@ -153,7 +153,7 @@ TEST_F(OpenGLContextTest, AContextCurrentOnAnotherThreadCanNeitherBeBoundNorDele
 
 // A thread that ends with a context current has let it go: the window it
 // was bound to closes as any other does.
-TEST_F(OpenGLContextTest, AThreadEndingWithItsContextCurrentLeavesTheWindowToClose) {
+TEST_F(OpenGLContextTest, AnotherThreadEndingWithTheContextCurrentLeavesTheWindowToClose) {
     SetProgramFormat();
     HGLRC context = wglCreateContext(hdc);
     ASSERT_NE(context, nullptr);

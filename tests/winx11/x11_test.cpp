@@ -307,7 +307,7 @@ TEST_F(X11Test, AnotherThreadDrawingWhileTheOwnerDestroysTheWindowNeverReachesAG
 // A context is marked free only once GLX has let it go: releasing a
 // single-buffered one flushes its drawing into the window, so the owner's
 // DestroyWindow, tried meanwhile, must wait until then.
-TEST_F(X11Test, ASingleBufferedReleaseRacingTheOwnersDestroyReachesNoGoneWindow) {
+TEST_F(X11Test, AnotherThreadsSingleBufferedReleaseRacingTheOwnersDestroyReachesNoGoneWindow) {
     PIXELFORMATDESCRIPTOR single = ProgramDescriptor();
     single.dwFlags &= ~static_cast<DWORD>(PFD_DOUBLEBUFFER);
     ::testing::internal::CaptureStderr();
