@@ -153,7 +153,6 @@ rm -f /etc/apt/sources.list.d/opengl-test-deb-src.sources  # the name earlier ve
 [ "$(cat "$src_list" 2>/dev/null)" = "$wanted" ] || printf '%s\n' "$wanted" >"$src_list"
 
 i386_note=$state/i386-unavailable
-rm -f "$i386_note"
 
 # What is installed, one "name status" a line; a package of another
 # architecture than the machine's carries it in its name (wine32:i386).
@@ -164,6 +163,10 @@ for p in "${packages[@]}"; do
     grep -qxF "$p" <<<"$installed" || missing+=("$p")
 done
 
+# apt_get ARGS...: apt-get in English whatever the machine speaks, since
+# its words are quoted and matched below; whether a step worked is always
+# taken from its exit status.
+apt_get() { LC_ALL=C LANGUAGE='' apt-get "$@"; }
 # apt_logged LOG ARGS...: apt-get ARGS with its output in LOG and its
 # progress shown; apt's own retries take transient network errors.
 apt_logged() {
@@ -174,48 +177,115 @@ apt_logged() {
 apt_to_log() {
     local log=$1
     shift
-    apt-get "$@" 2>&1 | tee "$log" | progress_filter install-deps
+    apt_get "$@" 2>&1 | tee "$log" | progress_filter install-deps
     return "${PIPESTATUS[0]}"
 }
 # apt_errors LOG: apt's own words on what went wrong, a few lines.
 apt_errors() { { grep -E '^(E|W): ' "$1" || true; } | grep -v '^W: Target ' | head -n 8 | sed 's/^/    /'; }
 
-# An update counts only when apt-get update exited 0: the stamp names the
-# sources and architectures it was made for, so a new source, a new
-# architecture or a failed update all mean another update next time.
+# The stamp names the sources and architectures the last update was made
+# for, and what it could not fetch is kept beside it: a source that never
+# answers costs one update when the sources change, not one on every run.
+# An update is made again for new sources or architectures, and when there
+# is something to install and the lists are over an hour old or the last
+# update left them incomplete.
 stamp=$state/apt-updated
+fetch_failed=$state/apt-update-failed
 sources_key=$( (dpkg --print-foreign-architectures; cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null || true) | md5sum | cut -c1-32)
 updated=0
 update_failed=0
+[ -f "$fetch_failed" ] && update_failed=1
+# update_failure: what the last update could not load, in one line.
+update_failure() {
+    local fetch more
+    # An index fetched by its hash is named by its folder (…/binary-i386).
+    fetch=$(sed -n 's|/by-hash/[^ ]*||; s/^[EW]: Failed to fetch \([^ ]*\) *\(.*\)$/\1 (\2)/p' "$state/update.log")
+    if [ -n "$fetch" ]; then
+        more=$(($(wc -l <<<"$fetch") - 1))
+        echo "could not fetch $(head -n 1 <<<"$fetch")$([ "$more" = 0 ] || echo ", and $more more")"
+    else
+        grep -m1 '^E: ' "$state/update.log" | cut -c4- || echo "apt-get update failed"
+    fi
+}
 apt_update() {
-    local try again=""
-    for try in 1 2; do
+    local try tries=2 again=""
+    # The pause gives a mirror in the middle of a sync time to finish; a
+    # failure an earlier run met with the same sources is not waited for
+    # again.
+    [ "$update_failed" = 1 ] && [ "$(cat "$stamp" 2>/dev/null)" = "$sources_key" ] && tries=1
+    for ((try = 1; try <= tries; try++)); do
         say "install-deps: apt-get update$again"
         again=" (again, after a pause)"
-        # apt ends 0 when an index could not even be fetched (a source
-        # that does not answer is only a warning to it): that is no fresh
-        # update either.
-        if apt_logged "$state/update.log" update -q && ! grep -q 'Failed to fetch' "$state/update.log"; then
+        # Without --error-on=any apt ends 0 when an index could not be
+        # fetched (a source that does not answer is only a warning to it).
+        if apt_logged "$state/update.log" update -q --error-on=any; then
             echo "$sources_key" >"$stamp"
+            rm -f "$fetch_failed"
             updated=1 update_failed=0
             return 0
         fi
-        update_failed=1
-        [ "$try" = 2 ] || sleep 15
+        [ "$try" = "$tries" ] || sleep 15
     done
-    say "install-deps: apt-get update failed twice; going on with the indexes that did load. apt said:"
-    apt_errors "$state/update.log"
-    updated=1
+    echo "$sources_key" >"$stamp"
+    update_failure >"$fetch_failed"
+    updated=1 update_failed=1
+    say "install-deps: apt-get update $(cat "$fetch_failed"); going on with the indexes that did load (apt's output: $state/update.log)"
 }
 stamp_age=$(($(date +%s) - $(stat -c %Y "$stamp" 2>/dev/null || echo 0)))
-if [ "$(cat "$stamp" 2>/dev/null)" != "$sources_key" ] || { [ "${#missing[@]}" -gt 0 ] && [ "$stamp_age" -gt 3600 ]; }; then
+# drop_unserved_i386: when nothing of i386 came, the machine keeps no
+# architecture of ours it cannot serve (the next run adds it again).
+drop_unserved_i386() {
+    if [ -f "$state/added-i386" ] && [ -z "$(dpkg-query -W -f='${binary:Package}\n' '*:i386' 2>/dev/null || true)" ]; then
+        dpkg --remove-architecture i386
+        rm -f "$state/added-i386"
+    fi
+}
+# An i386 set that could not be installed with these sources is asked for
+# again only after an hour: until then a repeated run costs no update.
+only_i386() {
+    local p
+    for p in "$@"; do [[ "$p" == *:i386 ]] || return 1; done
+}
+if [ -f "$i386_note" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$sources_key" ] && [ "$stamp_age" -le 3600 ] &&
+    only_i386 "${missing[@]}"; then
+    say "install-deps: the i386 packages could not be installed $((stamp_age / 60)) min ago with these sources; asking again after an hour"
+    missing=()
+    drop_unserved_i386
+else
+    rm -f "$i386_note"
+fi
+if [ "$(cat "$stamp" 2>/dev/null)" != "$sources_key" ] ||
+    { [ "${#missing[@]}" -gt 0 ] && { [ "$stamp_age" -gt 3600 ] || [ "$update_failed" = 1 ]; }; }; then
     apt_update
+elif [ "$update_failed" = 1 ]; then
+    say "install-deps: no apt-get update: nothing to install, and the last one, $((stamp_age / 60)) min ago with these sources, $(cat "$fetch_failed")"
 fi
 
 # resolves ARGS...: whether apt can install the set as the indexes stand.
 resolves() { with_heartbeat install-deps resolve_quietly "$@"; }
-resolve_quietly() { apt-get install -s -q --no-install-recommends "$@" >"$state/resolve.log" 2>&1; }
-# install_set [-t SUITE] PACKAGES...
+resolve_quietly() { apt_get install -s -q --no-install-recommends "$@" >"$state/resolve.log" 2>&1; }
+# held_to_release PACKAGES...: PACKAGES, one a line, with what a simulated
+# install from the release's own indexes (resolve.log) takes of i386, and
+# the amd64 twins that Multi-Arch keeps at the same versions, held to those
+# versions ("name=version"); nothing when it takes no i386 package. Only
+# these are held: whatever else installs alongside still gets its security
+# updates.
+held_to_release() {
+    awk -v wanted="$*" '$1 == "Inst" {
+            for (i = 3; i <= NF && substr($i, 1, 1) != "("; i++) {}
+            version[$2] = substr($i, 2)
+        }
+        END {
+            for (name in version)
+                if (name ~ /:i386$/ || (name ":i386") in version) { held[name] = version[name]; n++ }
+            if (n == 0) exit
+            n = split(wanted, asked, " ")
+            for (i = 1; i <= n; i++)
+                if (!(asked[i] in held)) print asked[i]
+            for (name in held) print name "=" held[name]
+        }' "$state/resolve.log"
+}
+# install_set PACKAGES...
 install_set() {
     say "install-deps: installing: $*"
     apt_logged "$state/install.log" install -y -q --no-install-recommends "$@" && return 0
@@ -231,14 +301,14 @@ if [ "${#missing[@]}" -gt 0 ]; then
     fi
     if resolves "${missing[@]}"; then
         install_set "${missing[@]}"
-    elif [ "$update_failed" = 1 ] && grep -q 'binary-i386' "$state/update.log" &&
-        resolves -t "$codename" "${missing[@]}"; then
-        # An i386 index of an update suite did not load: the i386 libraries
-        # can then only come from the release itself, and Multi-Arch needs
-        # their amd64 twins at the same versions.
-        say "install-deps: $(grep -o 'Failed to fetch [^ ]*binary-i386[^ ]*' "$state/update.log" | head -n 1 | sed 's/^Failed to fetch //' || true) did not load; installing from $codename's own indexes, which did, so i386 and amd64 libraries match ($(grep -c '^Inst ' "$state/resolve.log") packages)"
-        missing=(-t "$codename" "${missing[@]}")
-        install_set "${missing[@]}"
+    elif [[ " ${missing[*]}" == *:i386* ]] && resolves -t "$codename" "${missing[@]}" &&
+        mapfile -t held < <(held_to_release "${missing[@]}") && [ "${#held[@]}" -gt 0 ] &&
+        resolves "${held[@]}"; then
+        # When an i386 index of an update suite did not load, the i386
+        # libraries can only come from the release itself, and Multi-Arch
+        # needs their amd64 twins at the same versions.
+        say "install-deps: the i386 packages cannot match the amd64 ones in the indexes that loaded; taking them and their amd64 twins ($(grep -c = <(printf '%s\n' "${held[@]}")) packages) from $codename's own indexes, the rest with its updates"
+        install_set "${held[@]}"
     else
         # apt's word on the whole set, before the rest is resolved alone.
         cp "$state/resolve.log" "$state/resolve-failed.log"
@@ -255,19 +325,14 @@ if [ "${#missing[@]}" -gt 0 ]; then
         # the 32-bit runs say why they did not run.
         reason="the i386 packages cannot be installed as the archive stands ($(grep -m1 '^E: ' "$state/resolve-failed.log" | cut -c4- || true))"
         if [ "$update_failed" = 1 ]; then
-            reason="$reason; the update failed: $(grep -m1 -o 'Failed to fetch [^ ]*' "$state/update.log" | sed 's/^Failed to fetch //' || true)"
+            reason="$reason; the update $(cat "$fetch_failed")"
         fi
         echo "$reason" >"$i386_note"
         say "install-deps: without 32-bit Wine: $reason"
         apt_errors "$state/resolve-failed.log"
         missing=("${others[@]}")
         [ "${#missing[@]}" = 0 ] || install_set "${missing[@]}"
-        if [ -f "$state/added-i386" ] && [ -z "$(dpkg-query -W -f='${binary:Package}\n' '*:i386' 2>/dev/null || true)" ]; then
-            # Nothing of i386 came: the machine keeps no architecture of
-            # ours it cannot serve (the next run adds it again and retries).
-            dpkg --remove-architecture i386
-            rm -f "$state/added-i386"
-        fi
+        drop_unserved_i386
     fi
 fi
 
