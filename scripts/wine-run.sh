@@ -10,6 +10,10 @@
 # WINEARCH=win32), and serves 64-bit and 32-bit exes alike. Wine picks its
 # loader by the exe's machine; 32-bit exes go through scripts/run-i386.sh,
 # which emulates their code where the host executes no 32-bit code.
+# Runs share the prefix's server; --start, --stop and a run that has to
+# build the prefix wait for every run to end (PREFIX.lock), since ending the
+# server ends its clients, and a client ended that way exits with 0 and
+# half its output. A run that fails says which server it used.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
@@ -39,7 +43,8 @@ if [ "$mode" = run ]; then
 fi
 
 export WINEPREFIX=$prefix
-export WINEDEBUG=${WINEDEBUG:--all}
+# Wine's errors stay on: a run that fails says why.
+export WINEDEBUG=${WINEDEBUG:--all,err+all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 # ANSI code page 932 (Shift_JIS) is what Wine derives from a Japanese locale.
 export LC_ALL=${OPENGL_TEST_WINE_LOCALE:-ja_JP.UTF-8}
@@ -87,15 +92,41 @@ exe_bits() {
 i386_modules=/usr/lib/i386-linux-gnu/wine/i386-windows
 has_32bit_half() { [ "$(prefix_bits)" = 32 ] || [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; }
 end_server() {
-    "$server" -k >/dev/null 2>&1 || true
-    "$server" -w >/dev/null 2>&1 || true
+    "$server" -k >/dev/null 2>&1 9>&- || true
+    "$server" -w >/dev/null 2>&1 9>&- || true
+}
+
+# The prefix's lock: shared by the runs, exclusive for what ends or starts
+# the server. No Wine process inherits it (9>&-): the server and its
+# services outlive the command that started them.
+mkdir -p "$(dirname "$prefix")"
+exec 9>"$prefix.lock"
+lock_shared() { flock -s 9; }
+lock_exclusive() { flock -x 9; }
+
+# server_pid: the pid of the server of the prefix, which holds a lock on the
+# file `lock` in its folder (Debian's Wine names the folder's parent, in
+# /tmp, in PREFIX/wineserver); nothing when none runs.
+server_pid() {
+    local root=/tmp/.wine-$UID lock inode
+    [ -r "$prefix/wineserver" ] && root=/tmp/$(cat "$prefix/wineserver")
+    lock=$(printf '%s/server-%x-%x/lock' "$root" "$(stat -c %d "$prefix")" "$(stat -c %i "$prefix")")
+    inode=$(stat -c %i "$lock" 2>/dev/null) || return 0
+    awk -v inode="$inode" '$2 == "POSIX" && $4 == "WRITE" { split($6, id, ":"); if (id[3] == inode) { print $5; exit } }' /proc/locks
+}
+# describe_server PID: which server, and what it was started with.
+describe_server() {
+    local environment
+    [ -n "$1" ] || { echo "no wineserver running for $prefix"; return; }
+    environment=$(tr '\0' '\n' <"/proc/$1/environ" 2>/dev/null | grep -E '^(DISPLAY|WINEDEBUG)=' | tr '\n' ' ') || true
+    echo "wineserver pid $1 of $prefix (${environment:-no DISPLAY }$(tr '\0' ' ' <"/proc/$1/cmdline" 2>/dev/null))"
 }
 
 # boot_prefix -i|-u: wineboot to create (-i) or update (-u) the prefix.
 boot_prefix() {
     mkdir -p "$prefix"
     loader "$(prefix_bits)"
-    "${loader[@]}" wineboot "$1" </dev/null >/dev/null 2>&1 || true
+    "${loader[@]}" wineboot "$1" </dev/null >/dev/null 2>&1 9>&- || true
     # Wine's desktop process keeps the display it started with; end it so
     # the first real run starts on the display it is given. The server
     # writes the registry as it ends.
@@ -104,7 +135,7 @@ boot_prefix() {
     if ! has_32bit_half && [ -d "$i386_modules" ] && bash "$here/run-i386.sh" --how >/dev/null; then
         cp -n "$i386_modules"/* "$prefix/drive_c/windows/syswow64/"
         loader 32
-        "${loader[@]}" wineboot -u </dev/null >/dev/null 2>&1 || true
+        "${loader[@]}" wineboot -u </dev/null >/dev/null 2>&1 9>&- || true
         end_server
     fi
 }
@@ -113,6 +144,7 @@ create_prefix() { [ -f "$prefix/system.reg" ] || boot_prefix -i; }
 require "$server" wine64
 case "$mode" in
     start)
+        lock_exclusive
         # One server for the whole run, so each test program starts in a
         # fraction of a second. Wine's services start with the first program
         # and outlive it; started here, they hold no test's output pipe open
@@ -123,24 +155,45 @@ case "$mode" in
         end_server
         # The server stays in the background with the streams it was given:
         # its messages go to a file, never to a pipe a caller waits on.
-        if ! "$server" -p </dev/null >/dev/null 2>"$prefix/wineserver.log"; then
+        if ! "$server" -p </dev/null >/dev/null 2>"$prefix/wineserver.log" 9>&-; then
             echo "wine-run: $server -p failed: $(cat "$prefix/wineserver.log")" >&2
             exit 1
         fi
         loader "$(prefix_bits)"
-        "${loader[@]}" wineboot </dev/null >/dev/null 2>&1 || true
+        "${loader[@]}" wineboot </dev/null >/dev/null 2>&1 9>&- || true
         ;;
-    stop) end_server ;;
+    stop)
+        lock_exclusive
+        end_server
+        ;;
     run)
         [ -f "$exe" ] || { echo "wine-run: no such exe: $exe" >&2; exit 2; }
         bits=$(exe_bits "$exe")
-        create_prefix
-        if [ "$bits" = 32 ] && ! has_32bit_half; then
-            # Made where 32-bit Wine could not start: add the 32-bit half.
-            boot_prefix -u
-            has_32bit_half || { echo "wine-run: $prefix has no 32-bit half (syswow64); see scripts/run-i386.sh --how" >&2; exit 1; }
+        if [ ! -f "$prefix/system.reg" ] || { [ "$bits" = 32 ] && ! has_32bit_half; }; then
+            # Building the prefix ends its server: no run may be using it.
+            lock_exclusive
+            create_prefix
+            if [ "$bits" = 32 ] && ! has_32bit_half; then
+                # Made where 32-bit Wine could not start: add the 32-bit half.
+                boot_prefix -u
+                has_32bit_half || { echo "wine-run: $prefix has no 32-bit half (syswow64); see scripts/run-i386.sh --how" >&2; exit 1; }
+            fi
         fi
+        lock_shared
         loader "$bits"
-        exec "${loader[@]}" "$exe" "$@"
+        before=$(server_pid)
+        status=0
+        "${loader[@]}" "$exe" "$@" 9>&- || status=$?
+        after=$(server_pid)
+        if [ -n "$before" ] && [ "$after" != "$before" ]; then
+            # A client whose server ends exits with 0: that 0 is no result.
+            # (A server still ending when the run does is not seen here.)
+            echo "wine-run: the wineserver (pid $before) ended while $exe ran" >&2
+            [ "$status" != 0 ] || status=70
+        fi
+        if [ "$status" != 0 ]; then
+            echo "wine-run: $exe ended with status $status under the $(describe_server "${before:-$after}")" >&2
+        fi
+        exit "$status"
         ;;
 esac
