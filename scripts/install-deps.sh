@@ -247,7 +247,7 @@ only_i386() {
     for p in "$@"; do [[ "$p" == *:i386 ]] || return 1; done
 }
 if [ -f "$i386_note" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$sources_key" ] && [ "$stamp_age" -le 3600 ] &&
-    only_i386 "${missing[@]}"; then
+    [ "${#missing[@]}" -gt 0 ] && only_i386 "${missing[@]}"; then
     say "install-deps: the i386 packages could not be installed $((stamp_age / 60)) min ago with these sources; asking again after an hour"
     missing=()
     drop_unserved_i386
