@@ -68,24 +68,37 @@ function(opengl_test_add name)
             LABELS "${ARG_LABEL}" FIXTURES_REQUIRED "${ARG_FIXTURES}" TIMEOUT 600)
         return()
     endif()
+    # A case on one of the native build's displays locks it, as the
+    # end-to-end cases do: those find the program's window by its title and
+    # send input where the focus is, so no other window may come and go
+    # there meanwhile.
+    set(locks "")
+    if(NOT WIN32)
+        foreach(fixture IN LISTS ARG_FIXTURES)
+            if(fixture MATCHES "^(.+)_display$")
+                list(APPEND locks display_${CMAKE_MATCH_1})
+            endif()
+        endforeach()
+    endif()
     gtest_discover_tests(${name} TEST_PREFIX "${OPENGL_TEST_PREFIX}" TEST_LIST ${name}_TESTS
         PROPERTIES TIMEOUT 120 ${OPENGL_TEST_DISCOVERY})
-    opengl_test_discovered_properties(${name} "${ARG_LABEL}" "${ARG_FIXTURES}")
+    opengl_test_discovered_properties(${name} "${ARG_LABEL}" "${ARG_FIXTURES}" "${locks}")
 endfunction()
 
-# opengl_test_discovered_properties(TARGET LABELS FIXTURES): CMake 3.25's
+# opengl_test_discovered_properties(TARGET LABELS FIXTURES LOCKS): CMake 3.25's
 # test discovery cannot give a property a list (labels, fixtures), so a
 # script run after it sets them on every case it found (the TEST_LIST
 # TARGET_TESTS). Cases whose names say they call in from another thread get
 # the label `threads` too.
-function(opengl_test_discovered_properties target labels fixtures)
+function(opengl_test_discovered_properties target labels fixtures locks)
     set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}_properties.cmake)
     file(WRITE ${script} "foreach(test IN LISTS ${target}_TESTS)
     set(labels \"${labels}\")
     if(test MATCHES \"AnotherThread\")
         list(APPEND labels threads)
     endif()
-    set_tests_properties(\"\${test}\" PROPERTIES LABELS \"\${labels}\" FIXTURES_REQUIRED \"${fixtures}\")
+    set_tests_properties(\"\${test}\" PROPERTIES LABELS \"\${labels}\" FIXTURES_REQUIRED \"${fixtures}\"
+        RESOURCE_LOCK \"${locks}\")
 endforeach()
 ")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
