@@ -26,9 +26,8 @@
 //   it go, and a window on its way out takes no new binding, so no thread
 //   draws into a window that is gone. A thread that ends lets go of the
 //   context it had current (Win32 would keep it current on the thread that
-//   is gone, never to be deleted). A bind, a release, or a swap through the
-//   caller's own binding holds no lock of the subset's while GLX works, so
-//   another thread's message loop waits for none of them.
+//   is gone, never to be deleted). A bind, a release or a swap holds no lock
+//   that a message loop takes: another thread's loop never waits behind it.
 //   From the window's owner only: SendMessageA, ShowWindow, DestroyWindow
 //   and SetPixelFormat (refused elsewhere with ERROR_ACCESS_DENIED: Win32
 //   would hand a sent message to the owner and wait, which the subset does

@@ -69,13 +69,15 @@ const Atoms& GetAtoms() {
     return TheLibrary().atoms;
 }
 
-// A trap holds the X lock from open to close, as Wine's X11 driver does:
+// A trap holds the X lock from open to close, as Wine's X11 driver does
+// (and the driver lock before it, so that no GLX call of another thread
+// swaps the error handler or waits on Xlib inside the driver's own lock):
 // no other thread sends a request on the connection meanwhile, the subset's
 // nor the OpenGL driver's drawing on another thread, so the requests after
 // `firstSerial` are the trap's own, and replies and errors are read, and the
 // handler run, only on the thread that holds the trap chain. (The lock nests
 // for the thread that holds it, so the trap's own calls go through.)
-XErrorTrap::XErrorTrap(::Display* display) : display(display) {
+XErrorTrap::XErrorTrap(::Display* display) : driver(TheLibrary().driver), display(display) {
     XLockDisplay(display);
     firstSerial = NextRequest(display);
     previous = XSetErrorHandler(Handle);
@@ -96,6 +98,7 @@ int XErrorTrap::Finish() {
         TheLibrary().innermostTrap = outer;
         XSetErrorHandler(previous);
         XUnlockDisplay(display);
+        driver.unlock();
     }
     return error;
 }

@@ -41,12 +41,23 @@ private:
     ::Display* display_;
 };
 
+// The driver lock (see library.h), for as long as it lives.
+class DriverLock {
+public:
+    DriverLock() : hold_(TheLibrary().driver) {}
+
+private:
+    std::lock_guard<std::recursive_mutex> hold_;
+};
+
 // Collects the X errors of the requests sent on `display` between
-// construction and Finish(), and only those: it holds the X lock for that
-// span, its handler is installed for it alone, errors are matched to it by
-// request serial, and errors of earlier requests or other connections go
-// where they went before. Traps nest. Errors of requests sent outside any trap are named on stderr
-// and otherwise ignored.
+// construction and Finish(), and only those: it holds the driver lock and
+// the X lock for that span, its handler is installed for it alone, errors
+// are matched to it by request serial, and errors of earlier requests or
+// other connections go where they went before. Traps nest. Errors of
+// requests sent outside any trap are named on stderr and otherwise ignored
+// (but for any read while the OpenGL driver has its own handler in place,
+// as it does for a moment when it first binds a window on another thread).
 class XErrorTrap {
 public:
     explicit XErrorTrap(::Display* display);
@@ -60,6 +71,7 @@ public:
 private:
     static int Handle(::Display* display, XErrorEvent* event);
 
+    std::unique_lock<std::recursive_mutex> driver;
     ::Display* display;
     unsigned long firstSerial = 0;
     XErrorHandler previous = nullptr;
@@ -269,8 +281,5 @@ void ReleaseContextsOn(HDC hdc);
 // Whether a context is bound to `hdc` on a thread other than the caller's;
 // under the table lock, held by the caller.
 bool ContextCurrentElsewhereLocked(HDC hdc);
-// Whether the calling thread has a context bound to `hdc`, which keeps
-// another thread from destroying its window.
-bool BoundHere(HDC hdc);
 
 }  // namespace winx11

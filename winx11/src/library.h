@@ -6,20 +6,24 @@
 // in <windows.h>.
 //
 // The locks, in the order a thread takes them, never the other way round:
-//   1. The X lock (XLock, internal.h): Xlib's own display lock, which each
+//   1. The driver lock (`Library::driver`, DriverLock in internal.h): every
+//      GLX call the subset makes, and every error trap. The OpenGL driver
+//      behind GLX holds a lock of its own while it binds and makes Xlib
+//      calls under it, and swaps the process's X error handler while it
+//      sets a drawable up: taken first, this lock keeps that apart from the
+//      traps, which hold the X lock and call GLX themselves. Also held by
+//      the window's end, so a swap reaches an X window that still exists.
+//   2. The X lock (XLock, internal.h): Xlib's own display lock, which each
 //      Xlib call takes for itself and which nests for the thread that holds
 //      it. Held across what must not interleave with another thread's
 //      requests: an error trap from open to close, reading events off the
-//      connection, and finding a window and sending it a request where no
-//      binding keeps the window alive (the window's end takes it too).
-//   2. `Library::lock`: the tables and queues, held only while one is read
-//      or changed. No Xlib or GLX call is made under it, since that would
-//      take the X lock second.
-// Neither is held while a window procedure runs, nor across a GLX call on a
-// context current on the calling thread (a bind, an unbind, a swap): such a
-// context is marked current before its bind and until after its unbind, and
-// that mark alone keeps its window from going (BeginDestruction), so a
-// drawing thread never makes another thread's message loop wait.
+//      connection, and the window's end.
+//   3. `Library::lock`: the tables and queues, held only while one is read
+//      or changed. No Xlib or GLX call is made under it.
+// None is held while a window procedure runs. A message loop takes only the
+// X lock, briefly, so it never waits behind another thread's bind or swap.
+// A context is marked current before its bind and until after its release,
+// and that mark keeps its window from being destroyed (BeginDestruction).
 
 #include <windows.h>
 
@@ -137,6 +141,7 @@ struct Library {
     std::atomic<::Display*> display{nullptr};  // published once `atoms` is set
     Atoms atoms = {};
     XErrorTrap* innermostTrap = nullptr;  // under the X lock
+    std::recursive_mutex driver;          // the driver lock (above); traps nest
     // The display's pixel formats, loaded once; fixed from then on.
     std::once_flag pixelFormatsOnce;
     const PixelFormatTable* pixelFormats = nullptr;

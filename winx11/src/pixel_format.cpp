@@ -6,7 +6,6 @@
 #include <atomic>
 #include <deque>
 #include <functional>
-#include <optional>
 #include <vector>
 
 #include "internal.h"
@@ -341,14 +340,11 @@ extern "C" int WINAPI GetPixelFormat(HDC hdc) {
 extern "C" BOOL WINAPI SwapBuffers(HDC hdc) {
     const Relay relay("SwapBuffers");
     if (relay.Traced()) relay.Write("%p", static_cast<const void*>(hdc));
-    // A context of this thread bound to the DC keeps the window alive (its
-    // destruction is refused meanwhile), so the swap, which waits for the
-    // frame to be drawn, holds no lock that another thread's message loop
-    // takes. Without one, the window is found and the swap sent under the X
-    // lock, which the window's end takes too: the swap reaches an X window
-    // that still exists, or is not sent.
-    std::optional<XLock> hold;
-    if (!BoundHere(hdc)) hold.emplace(DisplayIfOpen());
+    // Found and sent under the driver lock, which the window's end takes
+    // too: the swap reaches an X window that still exists, or is not sent.
+    // (A message loop does not take it: the swap, which waits for the frame
+    // to be drawn, holds up no other thread's loop.)
+    const DriverLock driver;
     WindowSnapshot window;
     if (!DrawableOf(hdc, window)) {
         return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);

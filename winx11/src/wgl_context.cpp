@@ -29,6 +29,7 @@ void MarkNotCurrent(HGLRC handle) {
 void ReleaseCurrent() {
     ThreadState& thread = ThisThread();
     if (::Display* display = DisplayIfOpen()) {
+        const DriverLock driver;
         glXMakeContextCurrent(display, None, None, nullptr);
     }
     MarkNotCurrent(thread.currentContext);
@@ -99,12 +100,8 @@ void SettleClaim(HGLRC handle, bool bound) {
 }  // namespace
 
 void ReleaseContextsOn(HDC hdc) {
-    if (BoundHere(hdc)) ReleaseCurrent();
-}
-
-bool BoundHere(HDC hdc) {
     const ThreadState& thread = ThisThread();
-    return thread.currentContext != nullptr && thread.currentDC == hdc;
+    if (thread.currentContext != nullptr && thread.currentDC == hdc) ReleaseCurrent();
 }
 
 bool ContextCurrentElsewhereLocked(HDC hdc) {
@@ -168,8 +165,8 @@ extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
         // Releasing with nothing current and no DC is refused, as Wine does.
         return hdc == nullptr ? Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE) : TRUE;
     }
-    // No lock across the bind: the claim keeps the window from going, and
-    // a bind waits for the context's drawing to finish.
+    // The claim keeps the window from going, whatever the owner does; the
+    // driver lock keeps the bind apart from other threads' traps.
     ::Window xid = 0;
     GLXContext glx = nullptr;
     if (const DWORD refused = Claim(hdc, handle, xid, glx); refused != ERROR_SUCCESS) {
@@ -177,7 +174,11 @@ extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
     }
     // No error trap: binding happens twice a frame, and a trap costs a round
     // trip. GLX reports a failed bind through the result.
-    const bool bound = glXMakeContextCurrent(GetDisplay(), xid, xid, glx) != False;
+    bool bound = false;
+    {
+        const DriverLock driver;
+        bound = glXMakeContextCurrent(GetDisplay(), xid, xid, glx) != False;
+    }
     SettleClaim(handle, bound);
     if (!bound) return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     ReleaseWhenThreadEnds();
@@ -208,9 +209,8 @@ extern "C" BOOL WINAPI wglDeleteContext(HGLRC handle) {
         context = std::move(found->second);
         library.contexts.erase(found);
     }
-    ::Display* display = GetDisplay();
-    const XLock hold(display);
-    glXDestroyContext(display, GlxOf(*context));
+    const DriverLock driver;
+    glXDestroyContext(GetDisplay(), GlxOf(*context));
     return TRUE;
 }
 

@@ -11,15 +11,16 @@ namespace {
 
 // The end of every window: no context stays bound to it, the handles die
 // and the X window goes (unless another client took it already). Under the
-// X lock, which a thread swapping through the DC without a binding of its
-// own holds from finding the window to sending its request: such a request
-// reaches the X window before it goes, or finds no window and is not sent.
+// driver lock, which a swap holds from finding the window to sending its
+// request: the swap reaches the X window before it goes, or finds no window
+// and is not sent.
 void ForgetWindow(HWND hwnd, bool destroyXWindow) {
     WindowState* window = LookupWindow(hwnd);
     ReleaseContextsOn(window->dc);
     const ::Window xid = window->xid;
     const Colormap colormap = window->colormap;
     ::Display* display = DisplayIfOpen();
+    const DriverLock driver;
     const XLock hold(display);
     RemoveWindow(hwnd);
     if (destroyXWindow && display != nullptr) {
