@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -439,6 +440,62 @@ TEST_F(X11Test, AnotherThreadBindingAContextWhileItIsDeletedNeverBindsADeletedOn
     EXPECT_TRUE(gone) << "refused with " << refusal;
     EXPECT_EQ(boundAfterDelete, 0);
     DestroyWindow(w.hwnd);
+}
+
+// The OpenGL driver holds a lock of its own while it binds, makes Xlib
+// calls under it, and swaps the process's X error handler while it sets a
+// new window up. One thread binding fresh windows while another makes and
+// deletes contexts and opens error traps must deadlock neither, and leave
+// the subset's reporter of unchecked errors in place. The work runs on
+// threads of its own, so that a deadlock fails the test instead of hanging
+// it; such threads are left to the process's end.
+TEST_F(X11Test,
+       AnotherThreadBindingFreshWindowsNeitherDeadlocksWithContextsMadeHereNorTakesTheirErrors) {
+    struct Shared {
+        std::atomic<bool> stop{false};
+        std::atomic<int> drawn{0};
+        std::atomic<int> made{0};
+        std::atomic<int> finished{0};
+    };
+    const auto shared = std::make_shared<Shared>();
+    std::thread([shared] {
+        while (!shared->stop) {
+            const ContextWindow w = CreateWithContext("fresh window");
+            if (wglMakeCurrent(w.dc, w.context)) {
+                glClear(GL_COLOR_BUFFER_BIT);
+                SwapBuffers(w.dc);
+                wglMakeCurrent(nullptr, nullptr);
+                ++shared->drawn;
+            }
+            wglDeleteContext(w.context);
+            DestroyWindow(w.hwnd);
+        }
+        ++shared->finished;
+    }).detach();
+    std::thread([shared] {
+        const ContextWindow w = CreateWithContext("contexts' window");
+        while (!shared->stop) {
+            wglDeleteContext(wglCreateContext(w.dc));
+            ++shared->made;
+        }
+        DestroyWindow(w.hwnd);
+        ++shared->finished;
+    }).detach();
+    const bool progressed = SpinUntil([&] { return shared->drawn >= 100 && shared->made >= 100; });
+    shared->stop = true;
+    ASSERT_TRUE(progressed && SpinUntil([&] { return shared->finished == 2; }))
+        << "deadlocked: " << shared->drawn << " windows drawn, " << shared->made
+        << " contexts made and deleted";
+
+    HWND victim = CreateTitled("unreported probe");
+    XDestroyWindow(probe.display(), probe.FindByTitle("unreported probe"));
+    XSync(probe.display(), False);
+    ::testing::internal::CaptureStderr();
+    ShowWindow(victim, SW_SHOW);  // BadWindow, from no trap
+    SyncSubset();
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("BadWindow"), std::string::npos)
+        << "an unchecked request's error went unreported";
+    DestroyWindow(victim);
 }
 
 // How many colormaps the server holds for the client that owns `xid`.
