@@ -21,6 +21,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 run_packages=(
     cmake g++ make pkg-config libx11-dev libgl-dev libglew-dev libgl1-mesa-dri
+    libxkbcommon-dev libxkbcommon-x11-dev libx11-xcb-dev
     xvfb x11-utils imagemagick ccache
 )
 # GLEW's sources (apt-get source, from dpkg-dev) compiled with MinGW, and
@@ -41,8 +42,9 @@ test_packages=(
     googletest libgtest-dev libgmock-dev libxres-dev
     # The arithmetic check: 32-bit Linux code from the same compiler.
     g++-multilib qemu-user-static
-    # The desktop cases: a real window manager and the tools that drive it.
-    openbox wmctrl xdotool
+    # The desktop cases: a real window manager and the tools that drive it;
+    # setxkbmap changes the keyboard layout under the input cases.
+    openbox wmctrl xdotool x11-xkb-utils
     # The packages, tried as installed.
     lintian desktop-file-utils unzip
 )
@@ -62,7 +64,7 @@ wine32_tools=(
 test_tools=(
     "python3 python3" "clang-format clang-format" "clang-tidy clang-tidy" "cppcheck cppcheck"
     "valgrind valgrind" "qemu-i386-static qemu-user-static"
-    "openbox openbox" "wmctrl wmctrl" "xdotool xdotool"
+    "openbox openbox" "wmctrl wmctrl" "xdotool xdotool" "setxkbmap x11-xkb-utils"
     "lintian lintian" "desktop-file-validate desktop-file-utils" "unzip unzip"
 )
 

@@ -3,9 +3,11 @@
 // and compare: one line per WM_MOVE ("move X Y", the client area's origin
 // on the screen) and per WM_SIZE ("size W H"). Keys and buttons are
 // reported too, as the procedure receives them: "keydown", "keyup",
-// "syskeydown", "syskeyup" with the virtual key and lParam's bits 29 to 31
-// (Alt down, the key down before, being released), "syscommand" with the command, and the buttons'
-// "lbuttondown"/"lbuttonup" with their MK_ flags. Ends with 0 when closed.
+// "syskeydown", "syskeyup" with the virtual key and lParam (repeat count,
+// scan code, extended bit, Alt, the key down before, being released),
+// "char" and "syschar" with the character (a byte of the ANSI code page),
+// "syscommand" with the command, and the buttons' "lbuttondown"/"lbuttonup"
+// with their MK_ flags. Ends with 0 when closed.
 // Built in both builds, so the same window reports from our subset and from
 // Wine under the same window manager.
 
@@ -39,13 +41,17 @@ LRESULT CALLBACK ProbeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
                                : message == WM_KEYUP      ? "keyup"
                                : message == WM_SYSKEYDOWN ? "syskeydown"
                                                           : "syskeyup";
-            // lParam's bits 29 to 31: Alt down (1), the key down before (2),
-            // being released (4).
-            std::printf("%s 0x%02X %d\n", name, static_cast<unsigned>(wParam),
-                        static_cast<int>((lParam >> 29) & 7));
+            std::printf("%s 0x%02X 0x%08X\n", name, static_cast<unsigned>(wParam),
+                        static_cast<unsigned>(lParam));
             std::fflush(stdout);
             break;  // on to DefWindowProcA: Alt+F4 is its business
         }
+        case WM_CHAR:
+        case WM_SYSCHAR:
+            std::printf("%s 0x%02X\n", message == WM_CHAR ? "char" : "syschar",
+                        static_cast<unsigned>(wParam));
+            std::fflush(stdout);
+            break;
         case WM_SYSCOMMAND:
             std::printf("syscommand 0x%04X\n", static_cast<unsigned>(wParam & 0xFFF0));
             std::fflush(stdout);

@@ -260,8 +260,17 @@ DWORD TickCount();
 // Reads every X event already available, without waiting, into the queue
 // of the thread that owns its window, then handles the calling thread's.
 void PumpXEvents(::Display* display);
-// Remembers the text a key press produced, for TranslateMessage.
-bool TakeKeyText(BYTE keycode, DWORD time, std::string& utf8);
+// The text of the key press with this scan code (extended bit included) and
+// time, for TranslateMessage.
+bool TakeKeyText(WORD scan, DWORD time, std::string& utf8);
+
+// --- x11_keyboard.cpp: the server's keymap ------------------------------------
+
+// The Win32 key of an X key event under the keymap the server had when it
+// sent it, loaded again after the server says it changed; `text`, when
+// given, gets the characters it types. vk 0 when the key means nothing.
+struct Win32Key;
+Win32Key TranslateXKey(const XKeyEvent& event, std::string* text);
 
 // --- pixel_format.cpp -------------------------------------------------------
 

@@ -153,10 +153,10 @@ uint64_t NextThreadSerial();
 // OpenGL driver's) may still call in while the process ends.
 Library& TheLibrary();
 
-// X gives the text of a key press only with the event; TranslateMessage
-// sees just the MSG, so the text waits under the key's code and time.
+// The text of a key press, waiting for TranslateMessage under the key's
+// scan code and time.
 struct KeyText {
-    BYTE keycode = 0;
+    WORD scan = 0;
     DWORD time = 0;
     std::string utf8;
 };

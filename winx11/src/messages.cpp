@@ -235,8 +235,8 @@ extern "C" BOOL WINAPI TranslateMessage(const MSG* msg) {
     // A system key's text is the window menu's: WM_SYSCHAR.
     const UINT charMessage = msg->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR;
     std::string text;
-    const auto keycode = static_cast<BYTE>((msg->lParam >> 16) & 0xFF);
-    if (TakeKeyText(keycode, msg->time, text)) {
+    const auto scan = static_cast<WORD>((msg->lParam >> 16) & 0x1FF);
+    if (TakeKeyText(scan, msg->time, text)) {
         // An ANSI window gets one WM_CHAR per byte of the code page's
         // encoding, as Win32 sends double-byte characters.
         const std::string ansi = Utf8ToAnsi(text);

@@ -1,73 +1,20 @@
 #include <X11/Xutil.h>
-#include <X11/keysym.h>
 
 #include <array>
 
 #include "internal.h"
+#include "key_translation.h"
 
 namespace winx11 {
 namespace {
 
-void RememberKeyText(XKeyEvent& event) {
-    char latin1[16];
-    KeySym keysym;
-    const int length = XLookupString(&event, latin1, sizeof latin1, &keysym, nullptr);
-    std::string utf8;
-    for (int i = 0; i < length; ++i) {
-        const auto c = static_cast<unsigned char>(latin1[i]);
-        if (c < 0x80) {
-            utf8 += static_cast<char>(c);
-        } else {
-            utf8 += static_cast<char>(0xC0 | (c >> 6));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    if (!utf8.empty()) {
-        // The owner's, which handles the event and translates the key.
-        ThreadState& thread = ThisThread();
-        thread.keyTexts[thread.nextKeyText++ % thread.keyTexts.size()] = {
-            static_cast<BYTE>(event.keycode), static_cast<DWORD>(event.time), utf8};
-    }
-}
-
-WPARAM VirtualKey(XKeyEvent& event) {
-    const KeySym keysym = XLookupKeysym(&event, 0);
-    if (keysym >= XK_a && keysym <= XK_z) return 'A' + (keysym - XK_a);
-    if (keysym >= XK_0 && keysym <= XK_9) return '0' + (keysym - XK_0);
-    if (keysym >= XK_F1 && keysym <= XK_F12) return VK_F1 + (keysym - XK_F1);
-    switch (keysym) {
-        case XK_BackSpace:
-            return VK_BACK;
-        case XK_Tab:
-            return VK_TAB;
-        case XK_Return:
-            return VK_RETURN;
-        case XK_Escape:
-            return VK_ESCAPE;
-        case XK_space:
-            return VK_SPACE;
-        case XK_Left:
-            return VK_LEFT;
-        case XK_Up:
-            return VK_UP;
-        case XK_Right:
-            return VK_RIGHT;
-        case XK_Down:
-            return VK_DOWN;
-        case XK_Delete:
-            return VK_DELETE;
-        case XK_Shift_L:
-        case XK_Shift_R:
-            return VK_SHIFT;
-        case XK_Control_L:
-        case XK_Control_R:
-            return VK_CONTROL;
-        case XK_Alt_L:
-        case XK_Alt_R:
-            return VK_MENU;
-        default:
-            return 0;
-    }
+// X gives the modifiers of a key press only with the event; TranslateMessage
+// sees just the MSG, so the text waits with the thread under the key's scan
+// code and time.
+void RememberKeyText(WORD scan, DWORD time, std::string utf8) {
+    if (utf8.empty()) return;
+    ThreadState& thread = ThisThread();
+    thread.keyTexts[thread.nextKeyText++ % thread.keyTexts.size()] = {scan, time, std::move(utf8)};
 }
 
 // Win32's key messages, from X's: with Alt held (and Ctrl not), and F10
@@ -75,7 +22,11 @@ WPARAM VirtualKey(XKeyEvent& event) {
 // whether Alt is down once the event has happened. X gives the modifiers
 // as they were before it.
 void TranslateKey(const WindowState& window, XKeyEvent& event, bool press) {
-    const WPARAM key = VirtualKey(event);
+    std::string text;
+    const Win32Key translated = TranslateXKey(event, press ? &text : nullptr);
+    // Win32 has no message for a key the keymap gives nothing.
+    if (translated.vk == 0) return;
+    const WPARAM key = translated.vk;
     bool alt = (event.state & Mod1Mask) != 0;
     bool ctrl = (event.state & ControlMask) != 0;
     if (key == VK_MENU) alt = press;
@@ -90,10 +41,11 @@ void TranslateKey(const WindowState& window, XKeyEvent& event, bool press) {
         thread.altAlone = false;
     }
     UINT message = 0;
-    DWORD flags = event.keycode & 0xFFu;
+    // The scan code's ninth bit is KF_EXTENDED.
+    DWORD flags = translated.scan;
     if (alt) flags |= KF_ALTDOWN;
     if (press) {
-        RememberKeyText(event);
+        RememberKeyText(translated.scan, static_cast<DWORD>(event.time), std::move(text));
         message = system ? WM_SYSKEYDOWN : WM_KEYDOWN;
     } else {
         // The key was down and is being released.
@@ -255,9 +207,9 @@ void PumpXEvents(::Display* display) {
     while (TakeXEvent(event)) Translate(event);
 }
 
-bool TakeKeyText(BYTE keycode, DWORD time, std::string& utf8) {
+bool TakeKeyText(WORD scan, DWORD time, std::string& utf8) {
     for (KeyText& entry : ThisThread().keyTexts) {
-        if (!entry.utf8.empty() && entry.keycode == keycode && entry.time == time) {
+        if (!entry.utf8.empty() && entry.scan == scan && entry.time == time) {
             utf8 = std::move(entry.utf8);
             entry.utf8.clear();
             return true;
