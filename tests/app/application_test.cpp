@@ -36,7 +36,7 @@ protected:
 TEST_F(ApplicationTest, IdleTurnDrawsOneFrameInOrderWithTheApplicationsOwnScene) {
     ApplicationProbe app(&window, &renderer);
     renderer.afterFrame = [](int) { PostQuitMessage(0); };
-    EXPECT_EQ(app.Run(), 0);
+    EXPECT_EQ(RunWithCeiling(app, window.hwnd), 0) << "-100: the run never saw WM_QUIT";
     EXPECT_EQ(renderer.calls,
               (Calls{"BeginFrame", "DrawPrimitives", "Present", "EndFrame", "Finalize"}));
     ASSERT_EQ(renderer.draws.size(), 1u);
@@ -54,7 +54,7 @@ TEST_F(ApplicationTest, IdleTurnDrawsOneFrameInOrderWithTheApplicationsOwnScene)
 TEST_F(ApplicationTest, QuitWaitingAtStartEndsRunWithoutAFrame) {
     ApplicationProbe app(&window, &renderer);
     PostQuitMessage(5);  // its code is not the result
-    EXPECT_EQ(app.Run(), 0);
+    EXPECT_EQ(RunWithCeiling(app, window.hwnd), 0) << "-100: the run never saw WM_QUIT";
     EXPECT_EQ(renderer.calls, Calls{"Finalize"});
     EXPECT_EQ(app.finalizeCalls, 1);
 }
@@ -97,7 +97,7 @@ TEST_F(ApplicationTest, NoFrameIsDrawnWhileMessagesKeepArriving) {
     };
     MainWindow reposting = {hwnd, GetDC(hwnd)};
     ApplicationProbe app(&reposting, &renderer);
-    EXPECT_EQ(app.Run(), 0);
+    EXPECT_EQ(RunWithCeiling(app, window.hwnd), 0) << "-100: the run never saw WM_QUIT";
 
     ASSERT_EQ(log.size(), 203u);
     for (size_t i = 0; i < 200; ++i) ASSERT_EQ(log[i], "message") << i;
@@ -161,7 +161,7 @@ TEST_F(ApplicationTest, FailedInitializeEndsRunWithMinusOneAndTouchesNothing) {
     ApplicationProbe app(&window, &renderer);
     app.failInitialize = true;
     PostQuitMessage(0);  // would end the loop at once if it were entered
-    EXPECT_EQ(app.Run(), -1);
+    EXPECT_EQ(RunWithCeiling(app, window.hwnd), -1) << "-100: the run never saw WM_QUIT";
     EXPECT_TRUE(renderer.calls.empty());
     EXPECT_EQ(app.finalizeCalls, 0);
     EXPECT_FALSE(IsWindowVisible(window.hwnd));

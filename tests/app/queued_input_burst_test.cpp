@@ -117,7 +117,7 @@ TEST(InputBurst, InputArrivingFromAnotherThreadHoldsFramesBackUntilTheLastIsDisp
         if (frames > 100000) PostQuitMessage(0);  // a lost message must not hang the test
     };
     ApplicationProbe app(&window, &renderer);
-    EXPECT_EQ(app.Run(), 0);
+    EXPECT_EQ(RunWithCeiling(app, window.hwnd), 0) << "-100: the run never saw WM_QUIT";
     sender.join();
 
     EXPECT_EQ(burst.hung, "") << "over " << kThreadHangCeilingSeconds << " s";
