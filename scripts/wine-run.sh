@@ -122,11 +122,18 @@ describe_server() {
     echo "wineserver pid $1 of $prefix (${environment:-no DISPLAY }$(tr '\0' ' ' <"/proc/$1/cmdline" 2>/dev/null))"
 }
 
+# While it builds or updates a prefix, wineboot shows a dialog saying so: a
+# managed window, on the caller's display, for the 10 to 20 s it takes. There
+# it would pass for a window of the program under test (a run on a display
+# without GLX must show none), so wineboot gets no display at all; the
+# desktop process it starts without one ends with the server below.
+headless() { env -u DISPLAY -u WAYLAND_DISPLAY "$@"; }
+
 # boot_prefix -i|-u: wineboot to create (-i) or update (-u) the prefix.
 boot_prefix() {
     mkdir -p "$prefix"
     loader "$(prefix_bits)"
-    "${loader[@]}" wineboot "$1" </dev/null >/dev/null 2>&1 9>&- || true
+    headless "${loader[@]}" wineboot "$1" </dev/null >/dev/null 2>&1 9>&- || true
     # Wine's desktop process keeps the display it started with; end it so
     # the first real run starts on the display it is given. The server
     # writes the registry as it ends.
@@ -135,11 +142,27 @@ boot_prefix() {
     if ! has_32bit_half && [ -d "$i386_modules" ] && bash "$here/run-i386.sh" --how >/dev/null; then
         cp -n "$i386_modules"/* "$prefix/drive_c/windows/syswow64/"
         loader 32
-        "${loader[@]}" wineboot -u </dev/null >/dev/null 2>&1 9>&- || true
+        headless "${loader[@]}" wineboot -u </dev/null >/dev/null 2>&1 9>&- || true
         end_server
     fi
 }
-create_prefix() { [ -f "$prefix/system.reg" ] || boot_prefix -i; }
+# Wine updates a prefix whose .update-timestamp is not the mtime of the
+# installed wine.inf (after an upgrade of Wine) in the first wineboot of a
+# new server, with the same dialog: that update is made here too.
+wine_inf=/usr/share/wine/wine.inf
+prefix_current() {
+    local stamp
+    [ -f "$prefix/system.reg" ] || return 1
+    [ -f "$wine_inf" ] || return 0
+    # Wine writes it with a CR LF.
+    stamp=$(tr -d '[:space:]' <"$prefix/.update-timestamp" 2>/dev/null) || true
+    # "disable" there turns Wine's own updates off.
+    [ "$stamp" = "$(stat -c %Y "$wine_inf")" ] || [ "${stamp#disable}" != "$stamp" ]
+}
+create_prefix() {
+    prefix_current && return 0
+    if [ -f "$prefix/system.reg" ]; then boot_prefix -u; else boot_prefix -i; fi
+}
 
 require "$server" wine64
 case "$mode" in
@@ -169,7 +192,7 @@ case "$mode" in
     run)
         [ -f "$exe" ] || { echo "wine-run: no such exe: $exe" >&2; exit 2; }
         bits=$(exe_bits "$exe")
-        if [ ! -f "$prefix/system.reg" ] || { [ "$bits" = 32 ] && ! has_32bit_half; }; then
+        if ! prefix_current || { [ "$bits" = 32 ] && ! has_32bit_half; }; then
             # Building the prefix ends its server: no run may be using it.
             lock_exclusive
             create_prefix
