@@ -45,6 +45,24 @@ protected:
         }
         return ::testing::AssertionFailure() << "xdotool could not focus " << window;
     }
+    // Starts the window probe reporting into `path` (a new file), waits for
+    // its window to be shown and focuses it.
+    ::testing::AssertionResult StartFocusedProbe(ProgramRunner& program, const X11Client& probe,
+                                                 std::string& path, ::Window& window) const {
+        char name[] = "/tmp/opengl_test_input_XXXXXX";
+        const int file = mkstemp(name);
+        if (file < 0) return ::testing::AssertionFailure() << "no file for the probe's report";
+        close(file);
+        path = name;
+        if (const ::testing::AssertionResult started = program.Start(path); !started) {
+            return started;
+        }
+        if (!WaitUntil(StartSeconds(),
+                       [&] { return (window = probe.FindByTitle("window probe", true)) != 0; })) {
+            return ::testing::AssertionFailure() << "the probe's window was not shown";
+        }
+        return Focus(window);
+    }
 };
 
 TEST_P(Input, AltKeysAndF10AreSystemKeysButtonsReportTheStateAfterThemAndAltF4Closes) {
@@ -52,17 +70,10 @@ TEST_P(Input, AltKeysAndF10AreSystemKeysButtonsReportTheStateAfterThemAndAltF4Cl
     ASSERT_FALSE(display.empty()) << "needs the glx_display fixture (ctest starts it)";
     const X11Client probe(display.c_str());
     ASSERT_NE(probe.display(), nullptr);
-    char path[] = "/tmp/opengl_test_input_XXXXXX";
-    const int file = mkstemp(path);
-    ASSERT_GE(file, 0);
-    close(file);
     ProgramRunner program(ProbeKind(), display);
-    ASSERT_TRUE(program.Start(path));
+    std::string path;
     ::Window window = 0;
-    ASSERT_TRUE(WaitUntil(StartSeconds(), [&] {
-        return (window = probe.FindByTitle("window probe", true)) != 0;
-    })) << "the probe's window was not shown";
-    ASSERT_TRUE(Focus(window));
+    ASSERT_TRUE(StartFocusedProbe(program, probe, path, window));
 
     // Each step: what xdotool does, then what the procedure must receive:
     // the message, the virtual key and lParam (the scan code in bits 16 to
@@ -105,7 +116,7 @@ TEST_P(Input, AltKeysAndF10AreSystemKeysButtonsReportTheStateAfterThemAndAltF4Cl
         // Alt+F4: the window closes, as by its close box.
         "syskeydown 0x12 0x20380001", "syskeydown 0x73 0x203E0001", "syscommand 0xF060"};
     EXPECT_EQ(InputLines(path), expected);
-    unlink(path);
+    unlink(path.c_str());
 }
 
 // A physical key pressed alone (its X keycode: the evdev code plus 8) and
@@ -209,17 +220,10 @@ TEST_P(Input, EveryKeyUnderUsAndJpHasWinesVirtualKeyScanCodeAndCharacters) {
         return RunTool({"setxkbmap", name}, display) == 0;
     };
     ASSERT_TRUE(setLayout("us"));
-    char path[] = "/tmp/opengl_test_keys_XXXXXX";
-    const int file = mkstemp(path);
-    ASSERT_GE(file, 0);
-    close(file);
     ProgramRunner program(ProbeKind(), display);
-    ASSERT_TRUE(program.Start(path));
+    std::string path;
     ::Window window = 0;
-    ASSERT_TRUE(WaitUntil(StartSeconds(), [&] {
-        return (window = probe.FindByTitle("window probe", true)) != 0;
-    })) << "the probe's window was not shown";
-    ASSERT_TRUE(Focus(window));
+    ASSERT_TRUE(StartFocusedProbe(program, probe, path, window));
 
     std::vector<std::string> expected;
     for (const auto& [name, keys] : {std::pair{"us", &kUs}, std::pair{"jp", &kJp}}) {
@@ -239,7 +243,7 @@ TEST_P(Input, EveryKeyUnderUsAndJpHasWinesVirtualKeyScanCodeAndCharacters) {
     expected.insert(expected.end(), {"syskeydown 0x12 0x20380001", "syskeydown 0x73 0x203E0001",
                                      "syscommand 0xF060"});
     EXPECT_EQ(InputLines(path), expected);
-    unlink(path);
+    unlink(path.c_str());
 }
 
 // The program itself, closed from the keyboard on a display with no window
