@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -451,41 +452,52 @@ TEST_F(X11Test, AnotherThreadBindingAContextWhileItIsDeletedNeverBindsADeletedOn
 // it; such threads are left to the process's end.
 TEST_F(X11Test,
        AnotherThreadBindingFreshWindowsNeitherDeadlocksWithContextsMadeHereNorTakesTheirErrors) {
+    constexpr int kSteps = 20;
     struct Shared {
-        std::atomic<bool> stop{false};
         std::atomic<int> drawn{0};
         std::atomic<int> made{0};
         std::atomic<int> finished{0};
     };
     const auto shared = std::make_shared<Shared>();
     std::thread([shared] {
-        while (!shared->stop) {
+        for (int i = 0; i < kSteps; ++i) {
             const ContextWindow w = CreateWithContext("fresh window");
             if (wglMakeCurrent(w.dc, w.context)) {
                 glClear(GL_COLOR_BUFFER_BIT);
                 SwapBuffers(w.dc);
                 wglMakeCurrent(nullptr, nullptr);
-                ++shared->drawn;
             }
             wglDeleteContext(w.context);
             DestroyWindow(w.hwnd);
+            ++shared->drawn;
         }
         ++shared->finished;
     }).detach();
     std::thread([shared] {
         const ContextWindow w = CreateWithContext("contexts' window");
-        while (!shared->stop) {
+        for (int i = 0; i < kSteps * 5; ++i) {
             wglDeleteContext(wglCreateContext(w.dc));
             ++shared->made;
         }
         DestroyWindow(w.hwnd);
         ++shared->finished;
     }).detach();
-    const bool progressed = SpinUntil([&] { return shared->drawn >= 100 && shared->made >= 100; });
-    shared->stop = true;
-    ASSERT_TRUE(progressed && SpinUntil([&] { return shared->finished == 2; }))
-        << "deadlocked: " << shared->drawn << " windows drawn, " << shared->made
-        << " contexts made and deleted";
+    // Progress, not speed (under ThreadSanitizer a window takes a while): a
+    // deadlock is a minute in which neither thread takes a step.
+    const auto steps = [&] { return shared->drawn + shared->made + shared->finished; };
+    bool stepping = true;
+    while (stepping && shared->finished < 2) {
+        const int before = steps();
+        stepping = SpinUntil([&] { return steps() != before; });
+    }
+    if (!stepping) {
+        // The deadlocked threads hold the display: the process could not
+        // even end normally.
+        ADD_FAILURE() << "deadlocked: " << shared->drawn << " windows drawn, " << shared->made
+                      << " contexts made and deleted";
+        std::fflush(nullptr);
+        std::_Exit(1);
+    }
 
     HWND victim = CreateTitled("unreported probe");
     XDestroyWindow(probe.display(), probe.FindByTitle("unreported probe"));
