@@ -449,7 +449,7 @@ TEST_F(X11Test, AnotherThreadBindingAContextWhileItIsDeletedNeverBindsADeletedOn
 // deletes contexts and opens error traps must deadlock neither, and leave
 // the subset's reporter of unchecked errors in place. The work runs on
 // threads of its own, so that a deadlock fails the test instead of hanging
-// it; such threads are left to the process's end.
+// it.
 TEST_F(X11Test,
        AnotherThreadBindingFreshWindowsNeitherDeadlocksWithContextsMadeHereNorTakesTheirErrors) {
     constexpr int kSteps = 20;
@@ -459,7 +459,7 @@ TEST_F(X11Test,
         std::atomic<int> finished{0};
     };
     const auto shared = std::make_shared<Shared>();
-    std::thread([shared] {
+    std::thread drawer([shared] {
         for (int i = 0; i < kSteps; ++i) {
             const ContextWindow w = CreateWithContext("fresh window");
             if (wglMakeCurrent(w.dc, w.context)) {
@@ -472,8 +472,8 @@ TEST_F(X11Test,
             ++shared->drawn;
         }
         ++shared->finished;
-    }).detach();
-    std::thread([shared] {
+    });
+    std::thread maker([shared] {
         const ContextWindow w = CreateWithContext("contexts' window");
         for (int i = 0; i < kSteps * 5; ++i) {
             wglDeleteContext(wglCreateContext(w.dc));
@@ -481,7 +481,7 @@ TEST_F(X11Test,
         }
         DestroyWindow(w.hwnd);
         ++shared->finished;
-    }).detach();
+    });
     // Progress, not speed (under ThreadSanitizer a window takes a while): a
     // deadlock is a minute in which neither thread takes a step.
     const auto steps = [&] { return shared->drawn + shared->made + shared->finished; };
@@ -498,6 +498,8 @@ TEST_F(X11Test,
         std::fflush(nullptr);
         std::_Exit(1);
     }
+    drawer.join();
+    maker.join();
 
     HWND victim = CreateTitled("unreported probe");
     XDestroyWindow(probe.display(), probe.FindByTitle("unreported probe"));
