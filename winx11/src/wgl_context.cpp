@@ -179,7 +179,10 @@ extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
         const DriverLock driver;
         bound = glXMakeContextCurrent(GetDisplay(), xid, xid, glx) != False;
     }
-    SettleClaim(handle, bound);
+    // Only a failed bind, or a context moving between this thread's DCs,
+    // leaves the claim to settle: a frame's bind takes the table lock once.
+    const bool moving = thread.currentContext == handle && thread.currentDC != hdc;
+    if (!bound || moving) SettleClaim(handle, bound);
     if (!bound) return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     ReleaseWhenThreadEnds();
     // A context still current on this thread is no longer current once
