@@ -10,7 +10,7 @@ if [ ! -f "$build/compile_commands.json" ]; then
     (cd "$root" && cmake --preset native >/dev/null)
 fi
 cd "$root"
-sources=(src/*/*.cpp winx11/src/*.cpp)
+sources=(src/*/*.cpp winsubset/*/*.cpp)
 status=0
 # GCC's -Wshadow=local is unknown to clang.
 # Its exit status is what counts: findings are errors (.clang-tidy), and a
@@ -27,7 +27,7 @@ for source in "${sources[@]}"; do
 done
 echo "lint: cppcheck"
 cppcheck --quiet --error-exitcode=1 --enable=warning,performance,portability --std=c++17 \
-    --inline-suppr -I winx11/include -I src src winx11/src || status=1
+    --inline-suppr -I winsubset/include -I src -I winsubset src winsubset || status=1
 if [ "$status" = 0 ]; then
     echo "lint: clang-tidy and cppcheck found nothing in ${#sources[@]} files"
 fi

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The mutation command: applies each single-point fault of a catalogue
-(tests/mutants.txt for src/, tests/winx11_mutants.txt for the Win32 subset)
+(tests/mutants.txt for src/, tests/winsubset_mutants.txt for the Win32 subset)
 alone, rebuilds the native preset, runs its tests, and prints which faults
 the tests caught and which survived; the table also goes to the catalogue's
 section of docs/mutation.md. Exits non-zero when fewer than --threshold

@@ -3,7 +3,7 @@
 expected trace in program_trace.txt: the normal run (a few frames, then the
 close box) and one run for each platform call the program relies on, made
 to fail in turn. The native program is traced by the Win32 subset itself
-(WINX11_TRACE) and its calls are failed by it (WINX11_FAIL).
+(WINSUBSET_TRACE) and its calls are failed by it (WINSUBSET_FAIL).
 
 Usage: trace_test.py PROGRAM CLOSE_WINDOW EXPECTED GL_TRACE [--print]
 GL_TRACE is the library that adds the program's OpenGL calls to the trace;
@@ -84,7 +84,7 @@ def normalise(lines):
 def trace(environment, close):
     with tempfile.TemporaryDirectory() as work:
         path = os.path.join(work, "trace")
-        env = dict(os.environ, WINX11_TRACE=path, LD_PRELOAD=gl_trace, **environment)
+        env = dict(os.environ, WINSUBSET_TRACE=path, LD_PRELOAD=gl_trace, **environment)
         process = subprocess.Popen([program], env=env)
         if close:
             deadline = time.monotonic() + 60  # a ceiling: frames come or the run fails
@@ -106,7 +106,7 @@ expected = sections(open(expected_path).read()) if not printing else None
 runs = [("normal", {}, True)]
 for failing in ["RegisterClassExA", "CreateWindowExA", "GetDC", "ChoosePixelFormat",
                 "SetPixelFormat", "wglCreateContext", "wglMakeCurrent"]:
-    runs.append((failing, {"WINX11_FAIL": failing}, False))
+    runs.append((failing, {"WINSUBSET_FAIL": failing}, False))
 
 failures = 0
 for name, environment, close in runs:

@@ -1,6 +1,6 @@
 /* The OpenGL half of the program's call trace: preloaded into the native
  * program, it writes each OpenGL 1.1 call the program makes, with its
- * arguments (floats as exact hexadecimal), to the file WINX11_TRACE names,
+ * arguments (floats as exact hexadecimal), to the file WINSUBSET_TRACE names,
  * where the Win32 subset writes the program's platform calls; both append,
  * so the lines stand in the order the calls were made. Each call is then
  * passed on to the real library. */
@@ -19,7 +19,7 @@ static void Trace(const char* format, ...) {
     static FILE* file;
     static int opened;
     if (!opened) {
-        const char* path = getenv("WINX11_TRACE");
+        const char* path = getenv("WINSUBSET_TRACE");
         opened = 1;
         file = path != NULL && *path != '\0' ? fopen(path, "a") : NULL;
     }

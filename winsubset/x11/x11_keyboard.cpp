@@ -4,8 +4,8 @@
 
 #include <atomic>
 
-#include "internal.h"
-#include "key_translation.h"
+#include "core/internal.h"
+#include "core/key_translation.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib-xcb.h>
@@ -19,7 +19,7 @@ extern "C" Bool (*XESetWireToEvent(::Display* display, int event,
                                    Bool (*proc)(::Display*, XEvent*,
                                                 XWireEvent*)))(::Display*, XEvent*, XWireEvent*);
 
-namespace winx11 {
+namespace winsubset {
 namespace {
 
 using WireToEvent = Bool (*)(::Display*, XEvent*, XWireEvent*);
@@ -134,4 +134,4 @@ Win32Key TranslateXKey(const XKeyEvent& event, std::string* text) {
     return TranslateKey(keyboard.state, evdev);
 }
 
-}  // namespace winx11
+}  // namespace winsubset

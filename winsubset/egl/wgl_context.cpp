@@ -3,9 +3,9 @@
 #include <map>
 #include <memory>
 
-#include "internal.h"
+#include "core/internal.h"
 
-namespace winx11 {
+namespace winsubset {
 namespace {
 
 GLXContext GlxOf(const ContextState& context) {
@@ -116,9 +116,9 @@ bool ContextCurrentElsewhereLocked(HDC hdc) {
     return false;
 }
 
-}  // namespace winx11
+}  // namespace winsubset
 
-using namespace winx11;
+using namespace winsubset;
 
 extern "C" HGLRC WINAPI wglCreateContext(HDC hdc) {
     const Relay relay("wglCreateContext");

@@ -6,7 +6,7 @@
 
 #include "internal.h"
 
-namespace winx11 {
+namespace winsubset {
 namespace {
 
 // The end of every window: no context stays bound to it, the handles die
@@ -71,9 +71,9 @@ void ForgetRefusedWindow(HWND hwnd) {
     ForgetWindow(hwnd, true);
 }
 
-}  // namespace winx11
+}  // namespace winsubset
 
-using namespace winx11;
+using namespace winsubset;
 
 extern "C" BOOL WINAPI AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) {
     const Relay relay("AdjustWindowRect");

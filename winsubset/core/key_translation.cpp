@@ -3,7 +3,7 @@
 #include <array>
 #include <iterator>
 
-namespace winx11 {
+namespace winsubset {
 namespace {
 
 // xkbcommon numbers the keys of an evdev keymap, X's and Wayland's alike,
@@ -343,4 +343,4 @@ std::string TypedText(xkb_state* state, uint32_t evdev) {
     return std::string(utf8, static_cast<size_t>(length));
 }
 
-}  // namespace winx11
+}  // namespace winsubset

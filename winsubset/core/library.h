@@ -39,7 +39,7 @@
 #include <string>
 #include <thread>
 
-namespace winx11 {
+namespace winsubset {
 
 struct Atoms {
     Atom wmProtocols;
@@ -182,4 +182,4 @@ struct ThreadState {
 
 ThreadState& ThisThread();
 
-}  // namespace winx11
+}  // namespace winsubset

@@ -1,8 +1,8 @@
 #pragma once
 
-// The winx11 library's internal interface: the state behind the handles and
+// The winsubset library's internal interface: the state behind the handles and
 // the pieces each source file provides to the others. Nothing outside
-// winx11/src includes this.
+// winsubset includes this.
 
 #include <windows.h>
 
@@ -13,7 +13,7 @@
 
 #include "library.h"
 
-namespace winx11 {
+namespace winsubset {
 
 // --- display.cpp: the one X connection and its error trap ---------------
 
@@ -83,8 +83,8 @@ private:
 // --- relay.cpp: the call trace and injected failures -----------------------
 
 // Opened at the top of every exported function: writes the call to the
-// WINX11_TRACE file when it is the program's (not the subset calling
-// itself), and tells whether WINX11_FAIL asks the function to fail. With
+// WINSUBSET_TRACE file when it is the program's (not the subset calling
+// itself), and tells whether WINSUBSET_FAIL asks the function to fail. With
 // neither asked for it costs a counter and two tests, and allocates nothing.
 class Relay {
 public:
@@ -99,7 +99,7 @@ public:
     void Write(const char* format, ...) const __attribute__((format(printf, 2, 3)));
     // Writes the call of a function that takes a window message.
     void WriteMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) const;
-    // True when the program called this function and WINX11_FAIL names it.
+    // True when the program called this function and WINSUBSET_FAIL names it.
     bool Fails() const;
 
 private:
@@ -291,4 +291,4 @@ void ReleaseContextsOn(HDC hdc);
 // under the table lock, held by the caller.
 bool ContextCurrentElsewhereLocked(HDC hdc);
 
-}  // namespace winx11
+}  // namespace winsubset

@@ -8,9 +8,9 @@
 #include <functional>
 #include <vector>
 
-#include "internal.h"
+#include "core/internal.h"
 
-namespace winx11 {
+namespace winsubset {
 
 // GLX attributes a descriptor shows, asked for only when first needed:
 // Mesa checks the configuration against the display's whole list on every
@@ -192,9 +192,9 @@ void* FramebufferConfigOf(const PixelFormatInfo& format) {
     return format.config;
 }
 
-}  // namespace winx11
+}  // namespace winsubset
 
-using namespace winx11;
+using namespace winsubset;
 
 extern "C" int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* descriptor) {
     const Relay relay("ChoosePixelFormat");

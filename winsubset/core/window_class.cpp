@@ -3,7 +3,7 @@
 
 #include "internal.h"
 
-namespace winx11 {
+namespace winsubset {
 namespace {
 
 bool IsIntAtom(LPCSTR name) {
@@ -39,9 +39,9 @@ bool LookupClass(LPCSTR name, ClassInfo& info) {
     return true;
 }
 
-}  // namespace winx11
+}  // namespace winsubset
 
-using namespace winx11;
+using namespace winsubset;
 
 extern "C" ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* windowClass) {
     const Relay relay("RegisterClassExA");

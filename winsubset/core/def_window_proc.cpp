@@ -3,7 +3,7 @@
 
 #include "internal.h"
 
-using namespace winx11;
+using namespace winsubset;
 
 extern "C" LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     const Relay relay("DefWindowProcA");

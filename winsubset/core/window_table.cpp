@@ -6,7 +6,7 @@
 
 #include "internal.h"
 
-namespace winx11 {
+namespace winsubset {
 
 WindowState* LookupWindow(HWND hwnd) {
     Library& library = TheLibrary();
@@ -153,4 +153,4 @@ int NextCascade() {
     return library.cascade++;
 }
 
-}  // namespace winx11
+}  // namespace winsubset

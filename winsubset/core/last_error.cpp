@@ -3,16 +3,16 @@
 #include "internal.h"
 
 extern "C" DWORD WINAPI GetLastError(void) {
-    return winx11::ThisThread().lastError;
+    return winsubset::ThisThread().lastError;
 }
 
 extern "C" void WINAPI SetLastError(DWORD errorCode) {
-    winx11::ThisThread().lastError = errorCode;
+    winsubset::ThisThread().lastError = errorCode;
 }
 
 extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
-    const winx11::Relay relay("GetModuleHandleA");
-    if (relay.Traced()) relay.Write("%s", winx11::Quoted(moduleName).c_str());
+    const winsubset::Relay relay("GetModuleHandleA");
+    if (relay.Traced()) relay.Write("%s", winsubset::Quoted(moduleName).c_str());
     // Only the executable itself is a module here. Its handle only has to be
     // non-NULL and the same on every call.
     static char executableModule;

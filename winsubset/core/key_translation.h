@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-namespace winx11 {
+namespace winsubset {
 
 struct Win32Key {
     // 0 when the key produces nothing under the keymap: it sends no message.
@@ -35,4 +35,4 @@ Win32Key TranslateKey(xkb_state* state, uint32_t evdev);
 // Ctrl alone only the control characters.
 std::string TypedText(xkb_state* state, uint32_t evdev);
 
-}  // namespace winx11
+}  // namespace winsubset

@@ -1,11 +1,11 @@
-#include "internal.h"
+#include "core/internal.h"
 
 #include <X11/Xutil.h>
 #include <unistd.h>
 
 #include <cstdio>
 
-namespace winx11 {
+namespace winsubset {
 namespace {
 
 // Errors of requests that no trap checks (a swap on a window another client
@@ -16,7 +16,7 @@ int ReportUntrappedError(::Display* display, XErrorEvent* event) {
     char text[160] = {};
     XGetErrorText(display, event->error_code, text, sizeof text);
     std::fprintf(stderr,
-                 "winx11: X error from an unchecked request: %s (request %u.%u, serial %lu)\n",
+                 "winsubset: X error from an unchecked request: %s (request %u.%u, serial %lu)\n",
                  text, event->request_code, event->minor_code, event->serial);
     return 0;
 }
@@ -26,7 +26,7 @@ int ReportUntrappedError(::Display* display, XErrorEvent* event) {
 // would print and exit() itself; _exit skips the exit handlers of the
 // OpenGL driver, which would talk to the dead connection again.
 int ConnectionLost(::Display* /*display*/) {
-    static const char message[] = "winx11: the X server connection was lost\n";
+    static const char message[] = "winsubset: the X server connection was lost\n";
     if (write(STDERR_FILENO, message, sizeof message - 1) < 0) {
         // Nothing left to report to.
     }
@@ -119,4 +119,4 @@ int XErrorTrap::Handle(::Display* display, XErrorEvent* event) {
     return before != nullptr ? before(display, event) : 0;
 }
 
-}  // namespace winx11
+}  // namespace winsubset

@@ -2,10 +2,10 @@
 
 #include <array>
 
-#include "internal.h"
-#include "key_translation.h"
+#include "core/internal.h"
+#include "core/key_translation.h"
 
-namespace winx11 {
+namespace winsubset {
 namespace {
 
 // X gives the modifiers of a key press only with the event; TranslateMessage
@@ -218,4 +218,4 @@ bool TakeKeyText(WORD scan, DWORD time, std::string& utf8) {
     return false;
 }
 
-}  // namespace winx11
+}  // namespace winsubset

@@ -1,7 +1,7 @@
 #pragma once
 
 // The subset of the Win32 API this program and its tests use, implemented on
-// Xlib and GLX by the winx11 library. Types, field order and constant values
+// Xlib and GLX by the winsubset library. Types, field order and constant values
 // follow Win32; calling conventions do not exist on x86-64 Linux, so WINAPI
 // and CALLBACK expand to nothing.
 //
@@ -77,19 +77,19 @@ typedef void* LPVOID;
 typedef void* HANDLE;
 
 // Handles are distinct opaque pointer types, as with Win32's STRICT.
-#define WINX11_DECLARE_HANDLE(name) \
+#define WINSUBSET_DECLARE_HANDLE(name) \
     struct name##__ {               \
         int unused;                 \
     };                              \
     typedef struct name##__* name
-WINX11_DECLARE_HANDLE(HWND);
-WINX11_DECLARE_HANDLE(HDC);
-WINX11_DECLARE_HANDLE(HGLRC);
-WINX11_DECLARE_HANDLE(HINSTANCE);
-WINX11_DECLARE_HANDLE(HICON);
-WINX11_DECLARE_HANDLE(HBRUSH);
-WINX11_DECLARE_HANDLE(HMENU);
-#undef WINX11_DECLARE_HANDLE
+WINSUBSET_DECLARE_HANDLE(HWND);
+WINSUBSET_DECLARE_HANDLE(HDC);
+WINSUBSET_DECLARE_HANDLE(HGLRC);
+WINSUBSET_DECLARE_HANDLE(HINSTANCE);
+WINSUBSET_DECLARE_HANDLE(HICON);
+WINSUBSET_DECLARE_HANDLE(HBRUSH);
+WINSUBSET_DECLARE_HANDLE(HMENU);
+#undef WINSUBSET_DECLARE_HANDLE
 typedef HINSTANCE HMODULE;
 typedef HICON HCURSOR;
 

@@ -203,7 +203,7 @@ TEST_F(X11Test, ClassHintNamesTheRunningProgramOrItsResourceName) {
         DestroyWindow(hwnd);
         return name;
     };
-    EXPECT_EQ(instanceName("class hint probe"), "winx11_x11_test");
+    EXPECT_EQ(instanceName("class hint probe"), "winsubset_x11_test");
     setenv("RESOURCE_NAME", "renamed", 1);
     EXPECT_EQ(instanceName("class hint probe 2"), "renamed");
     unsetenv("RESOURCE_NAME");

@@ -1,10 +1,10 @@
 // Two aids for porting a Win32 program onto the subset, both off unless
 // asked for in the environment:
-//   WINX11_TRACE=FILE  writes every call the program makes into the subset,
+//   WINSUBSET_TRACE=FILE  writes every call the program makes into the subset,
 //                      with its arguments and the fields of the records it
 //                      passes, one line a call ("-": standard error), in the
 //                      manner of Wine's relay trace;
-//   WINX11_FAIL=NAME[,NAME...]  makes the named functions fail as Win32 lets
+//   WINSUBSET_FAIL=NAME[,NAME...]  makes the named functions fail as Win32 lets
 //                      them fail, to try a program's failure paths.
 
 #include <cstdarg>
@@ -16,12 +16,12 @@
 
 #include "internal.h"
 
-namespace winx11 {
+namespace winsubset {
 namespace {
 
 std::FILE* TraceFile() {
     static std::FILE* const file = []() -> std::FILE* {
-        const char* path = std::getenv("WINX11_TRACE");
+        const char* path = std::getenv("WINSUBSET_TRACE");
         if (path == nullptr || *path == '\0') return nullptr;
         if (std::strcmp(path, "-") == 0) return stderr;
         // Emptied, then appended to: a tracer of the program's other calls
@@ -68,7 +68,7 @@ void Relay::WriteMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
 bool Relay::Fails() const {
     if (!outermost_) return false;
     static const std::string failing = [] {
-        const char* names = std::getenv("WINX11_FAIL");
+        const char* names = std::getenv("WINSUBSET_FAIL");
         return names != nullptr ? "," + std::string(names) + "," : std::string();
     }();
     if (failing.empty() || failing.find("," + std::string(name_) + ",") == std::string::npos) {
@@ -76,7 +76,7 @@ bool Relay::Fails() const {
     }
     if (std::FILE* file = TraceFile()) {
         std::lock_guard<std::mutex> lock(TraceMutex());
-        std::fprintf(file, "  %s fails, as WINX11_FAIL asks\n", name_);
+        std::fprintf(file, "  %s fails, as WINSUBSET_FAIL asks\n", name_);
         std::fflush(file);
     }
     return true;
@@ -162,4 +162,4 @@ std::string Describe(const RECT* r) {
     return text;
 }
 
-}  // namespace winx11
+}  // namespace winsubset

@@ -1,6 +1,6 @@
 #include "library.h"
 
-namespace winx11 {
+namespace winsubset {
 
 Library& TheLibrary() {
     static Library* const library = new Library;
@@ -17,4 +17,4 @@ ThreadState& ThisThread() {
     return state;
 }
 
-}  // namespace winx11
+}  // namespace winsubset

@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "internal.h"
+#include "core/internal.h"
 
-namespace winx11 {
+namespace winsubset {
 namespace {
 
 constexpr long kEventMask = ExposureMask | StructureNotifyMask | KeyPressMask | KeyReleaseMask |
@@ -39,7 +39,7 @@ std::string ResourceName() {
     }
     std::string path(4096, '\0');
     const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
-    if (length <= 0) return "winx11";
+    if (length <= 0) return "winsubset";
     path.resize(static_cast<size_t>(length));
     return path.substr(path.find_last_of('/') + 1);
 }
@@ -129,4 +129,4 @@ bool RecreateXWindow(WindowState& window, ::Visual* visual, int depth) {
     return true;
 }
 
-}  // namespace winx11
+}  // namespace winsubset

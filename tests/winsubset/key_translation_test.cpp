@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "key_translation.h"
+#include "core/key_translation.h"
 
 TEST(KeyTranslation, NoCharacterOrFunctionKeyIsVirtualKeyZeroUnderOtherLayouts) {
     xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
@@ -24,8 +24,8 @@ TEST(KeyTranslation, NoCharacterOrFunctionKeyIsVirtualKeyZeroUnderOtherLayouts) 
             for (uint32_t evdev = 1; evdev < 248; ++evdev) {
                 const xkb_keysym_t sym = xkb_state_key_get_one_sym(state, evdev + 8);
                 char name[64] = {};
-                if (sym != XKB_KEY_NoSymbol && winx11::TranslateKey(state, evdev).vk == 0 &&
-                    (xkb_keysym_to_utf32(sym) != 0 || winx11::ScanCodeOf(evdev) != 0)) {
+                if (sym != XKB_KEY_NoSymbol && winsubset::TranslateKey(state, evdev).vk == 0 &&
+                    (xkb_keysym_to_utf32(sym) != 0 || winsubset::ScanCodeOf(evdev) != 0)) {
                     xkb_keysym_get_name(sym, name, sizeof name);
                     zero += " " + std::to_string(evdev) + ":" + name;
                 }

@@ -4,7 +4,7 @@
 
 #include "internal.h"
 
-namespace winx11 {
+namespace winsubset {
 namespace {
 
 // Call with the library lock held.
@@ -119,9 +119,9 @@ void PostInput(const WindowState& window, UINT message, WPARAM wParam, LPARAM lP
         .input.push_back(MakeMessage(window.handle, message, wParam, lParam, time));
 }
 
-}  // namespace winx11
+}  // namespace winsubset
 
-using namespace winx11;
+using namespace winsubset;
 
 extern "C" BOOL WINAPI PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     const Relay relay("PostMessageA");

@@ -6,7 +6,7 @@
 
 #include "internal.h"
 
-namespace winx11 {
+namespace winsubset {
 namespace {
 
 constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
@@ -112,4 +112,4 @@ std::string Utf8ToAnsi(const std::string& text) {
     return result;
 }
 
-}  // namespace winx11
+}  // namespace winsubset
