@@ -78,9 +78,9 @@ typedef void* HANDLE;
 
 // Handles are distinct opaque pointer types, as with Win32's STRICT.
 #define WINSUBSET_DECLARE_HANDLE(name) \
-    struct name##__ {               \
-        int unused;                 \
-    };                              \
+    struct name##__ {                  \
+        int unused;                    \
+    };                                 \
     typedef struct name##__* name
 WINSUBSET_DECLARE_HANDLE(HWND);
 WINSUBSET_DECLARE_HANDLE(HDC);
@@ -367,6 +367,7 @@ typedef ULONG_PTR DWORD_PTR;
 #define ERROR_CLASS_DOES_NOT_EXIST 1411
 #define ERROR_DC_NOT_FOUND 1425
 #define ERROR_INVALID_PIXEL_FORMAT 2000
+#define ERROR_INVALID_OPERATION 4317
 
 // Start-up.
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
