@@ -18,8 +18,14 @@
 //      it. Held across what must not interleave with another thread's
 //      requests: an error trap from open to close, reading events off the
 //      connection, and the window's end.
+//   2'. The Wayland lock (`Connection::lock`, wayland/wayland.h), on a
+//      Wayland display instead of the X lock: every request the Wayland
+//      backend sends and every dispatch of its events, whose listeners
+//      hand them over under it (RunOnOwner takes Library::lock).
 //   3. `Library::lock`: the tables and queues, held only while one is read
-//      or changed. No Xlib or GLX call is made under it.
+//      or changed. No Xlib or GLX call is made under it, nor any call into
+//      a window system's table (a NativeWindow is destroyed under it, so
+//      its destructor takes no lock).
 // None is held while a window procedure runs. A message loop takes only the
 // X lock, briefly, so it never waits behind another thread's bind or swap.
 // A context is marked current before its bind and until after its release,
@@ -28,6 +34,8 @@
 #include <windows.h>
 
 #include <X11/Xlib.h>
+
+#include "core/platform.h"
 
 #include <array>
 #include <atomic>
@@ -75,6 +83,8 @@ struct WindowState {
     bool destroying = false;  // shared: no context may be bound to it any more
     int pixelFormat = 0;      // shared; 1-based, 0 while none is set
     std::thread::id thread;
+    // The window system's record (Platform::createWindow's).
+    std::unique_ptr<NativeWindow> native;
 };
 
 struct ClassInfo {
