@@ -87,8 +87,11 @@ void PointerEnter(void* /*data*/, wl_pointer* pointer, uint32_t serial, wl_surfa
                   wl_fixed_t x, wl_fixed_t y) {
     Seat& seat = TheConnection().seat;
     // A surface of libdecor's frame is none of ours: its plugin has a
-    // pointer of its own for it.
+    // pointer of its own for it. Buttons pressed elsewhere are not held
+    // here: a press on the frame that starts the compositor's move or
+    // resize never has its release sent to anyone.
     seat.pointerWindow = WindowOfSurface(surface);
+    seat.left = seat.middle = seat.right = false;
     if (seat.pointerWindow == nullptr) return;
     ShowArrow(pointer, serial);
     // Where a click before any motion lands; the motion that follows the
@@ -99,7 +102,9 @@ void PointerEnter(void* /*data*/, wl_pointer* pointer, uint32_t serial, wl_surfa
 
 void PointerLeave(void* /*data*/, wl_pointer* /*pointer*/, uint32_t /*serial*/,
                   wl_surface* /*surface*/) {
-    TheConnection().seat.pointerWindow = nullptr;
+    Seat& seat = TheConnection().seat;
+    seat.pointerWindow = nullptr;
+    seat.left = seat.middle = seat.right = false;
 }
 
 void PointerMotion(void* /*data*/, wl_pointer* /*pointer*/, uint32_t time, wl_fixed_t x,
@@ -117,6 +122,7 @@ void PointerMotion(void* /*data*/, wl_pointer* /*pointer*/, uint32_t time, wl_fi
 void PointerButton(void* /*data*/, wl_pointer* /*pointer*/, uint32_t /*serial*/, uint32_t time,
                    uint32_t button, uint32_t state) {
     Seat& seat = TheConnection().seat;
+    if (seat.pointerWindow == nullptr) return;
     const bool press = state == WL_POINTER_BUTTON_STATE_PRESSED;
     const HeldKeys held = Held(seat);
     MouseButton which;
@@ -136,7 +142,6 @@ void PointerButton(void* /*data*/, wl_pointer* /*pointer*/, uint32_t /*serial*/,
         default:
             return;  // side buttons: Win32's XBUTTONs, which the subset lacks
     }
-    if (seat.pointerWindow == nullptr) return;
     const int px = seat.pointerX;
     const int py = seat.pointerY;
     ToOwner(*seat.pointerWindow,
