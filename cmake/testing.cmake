@@ -29,16 +29,29 @@ option(OPENGL_TEST_WHOLE_PROGRAMS "Register each test program as one CTest test"
 set(OPENGL_TEST_FIXTURE_DIR ${CMAKE_BINARY_DIR}/fixtures)
 
 # opengl_test_add(NAME LABEL label SOURCES ... LIBRARIES ... [NO_MAIN]
-#                 [FIXTURES fixture...] [DISPLAY fixture-display])
+#                 [FIXTURES fixture...] [DISPLAY fixture-display]
+#                 [KINDS x11|wayland...])
 # A `platform` test needs the display with GLX unless FIXTURES says
 # otherwise, and in the Windows builds every test runs under the build's Wine
 # server on that display; natively
 # DISPLAY names the display fixture whose display the program connects to
 # (glx by default; none for a program that must start without one). Cases
 # whose names say they call in from another thread get the label `threads`
-# too.
+# too. Natively KINDS names the window systems the program's cases run on
+# (x11 by default): the wayland kind registers them again, named
+# `wayland.CASE` and labelled `wayland`, on the compositor of the
+# wayland_display fixture with no X server (OPENGL_TEST_KIND=wayland, read
+# by tests/support/fixture_display_env.cpp).
 function(opengl_test_add name)
-    cmake_parse_arguments(ARG "NO_MAIN" "LABEL;DISPLAY" "SOURCES;LIBRARIES;FIXTURES" ${ARGN})
+    cmake_parse_arguments(ARG "NO_MAIN" "LABEL;DISPLAY" "SOURCES;LIBRARIES;FIXTURES;KINDS" ${ARGN})
+    if(NOT DEFINED ARG_KINDS OR WIN32)
+        set(ARG_KINDS x11)
+    endif()
+    foreach(kind IN LISTS ARG_KINDS)
+        if(NOT kind MATCHES "^(x11|wayland)$")
+            message(FATAL_ERROR "opengl_test_add(${name}): KINDS ${kind}: neither x11 nor wayland")
+        endif()
+    endforeach()
     if(NOT DEFINED ARG_FIXTURES AND ARG_LABEL STREQUAL "platform")
         set(ARG_FIXTURES glx_display)
     endif()
@@ -61,11 +74,23 @@ function(opengl_test_add name)
         target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/fixture_display_env.cpp)
         target_link_libraries(${name} PRIVATE fixture_display)
         target_compile_definitions(${name} PRIVATE OPENGL_TEST_DISPLAY_FIXTURE="${ARG_DISPLAY}")
+    elseif("wayland" IN_LIST ARG_KINDS)
+        message(FATAL_ERROR "opengl_test_add(${name}): the wayland kind needs the fixtures' "
+            "environment, which a program without FIXTURES or with DISPLAY none does not take")
     endif()
     if(OPENGL_TEST_WHOLE_PROGRAMS)
-        add_test(NAME ${OPENGL_TEST_PREFIX}${name} COMMAND ${name})
-        set_tests_properties(${OPENGL_TEST_PREFIX}${name} PROPERTIES
-            LABELS "${ARG_LABEL}" FIXTURES_REQUIRED "${ARG_FIXTURES}" TIMEOUT 600)
+        if("x11" IN_LIST ARG_KINDS)
+            add_test(NAME ${OPENGL_TEST_PREFIX}${name} COMMAND ${name})
+            set_tests_properties(${OPENGL_TEST_PREFIX}${name} PROPERTIES
+                LABELS "${ARG_LABEL}" FIXTURES_REQUIRED "${ARG_FIXTURES}"
+                ENVIRONMENT OPENGL_TEST_KIND=x11 TIMEOUT 600)
+        endif()
+        if("wayland" IN_LIST ARG_KINDS)
+            add_test(NAME ${OPENGL_TEST_PREFIX}wayland.${name} COMMAND ${name})
+            set_tests_properties(${OPENGL_TEST_PREFIX}wayland.${name} PROPERTIES
+                LABELS "${ARG_LABEL};wayland" FIXTURES_REQUIRED wayland_display
+                RESOURCE_LOCK display_wayland ENVIRONMENT OPENGL_TEST_KIND=wayland TIMEOUT 600)
+        endif()
         return()
     endif()
     # A case on one of the native build's displays locks it, as the
@@ -77,22 +102,34 @@ function(opengl_test_add name)
         foreach(fixture IN LISTS ARG_FIXTURES)
             if(fixture MATCHES "^(.+)_display$")
                 list(APPEND locks display_${CMAKE_MATCH_1})
+            elseif(fixture STREQUAL "wayland_desktop")
+                list(APPEND locks display_wayland_desktop)
             endif()
         endforeach()
     endif()
-    gtest_discover_tests(${name} TEST_PREFIX "${OPENGL_TEST_PREFIX}" TEST_LIST ${name}_TESTS
-        PROPERTIES TIMEOUT 120 ${OPENGL_TEST_DISCOVERY})
-    opengl_test_discovered_properties(${name} "${ARG_LABEL}" "${ARG_FIXTURES}" "${locks}")
+    if("x11" IN_LIST ARG_KINDS)
+        # Named, so that a shell's OPENGL_TEST_KIND does not change it.
+        gtest_discover_tests(${name} TEST_PREFIX "${OPENGL_TEST_PREFIX}" TEST_LIST ${name}_TESTS
+            PROPERTIES TIMEOUT 120 ENVIRONMENT OPENGL_TEST_KIND=x11 ${OPENGL_TEST_DISCOVERY})
+        opengl_test_discovered_properties(${name}_TESTS "${ARG_LABEL}" "${ARG_FIXTURES}" "${locks}")
+    endif()
+    if("wayland" IN_LIST ARG_KINDS)
+        gtest_discover_tests(${name} TEST_PREFIX "${OPENGL_TEST_PREFIX}wayland."
+            TEST_LIST ${name}_wayland_TESTS
+            PROPERTIES TIMEOUT 120 ENVIRONMENT OPENGL_TEST_KIND=wayland ${OPENGL_TEST_DISCOVERY})
+        opengl_test_discovered_properties(${name}_wayland_TESTS "${ARG_LABEL};wayland"
+            wayland_display display_wayland)
+    endif()
 endfunction()
 
-# opengl_test_discovered_properties(TARGET LABELS FIXTURES LOCKS): CMake 3.25's
-# test discovery cannot give a property a list (labels, fixtures), so a
-# script run after it sets them on every case it found (the TEST_LIST
-# TARGET_TESTS). Cases whose names say they call in from another thread get
-# the label `threads` too.
-function(opengl_test_discovered_properties target labels fixtures locks)
-    set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}_properties.cmake)
-    file(WRITE ${script} "foreach(test IN LISTS ${target}_TESTS)
+# opengl_test_discovered_properties(TEST_LIST LABELS FIXTURES LOCKS): CMake
+# 3.25's test discovery cannot give a property a list (labels, fixtures), so
+# a script run after it sets them on every case it found (the TEST_LIST
+# named). Cases whose names say they call in from another thread get the
+# label `threads` too.
+function(opengl_test_discovered_properties list labels fixtures locks)
+    set(script ${CMAKE_CURRENT_BINARY_DIR}/${list}_properties.cmake)
+    file(WRITE ${script} "foreach(test IN LISTS ${list})
     set(labels \"${labels}\")
     if(test MATCHES \"AnotherThread\")
         list(APPEND labels threads)

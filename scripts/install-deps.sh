@@ -22,6 +22,11 @@ export DEBIAN_FRONTEND=noninteractive
 run_packages=(
     cmake g++ make pkg-config libx11-dev libgl-dev libglew-dev libgl1-mesa-dri
     libxkbcommon-dev libxkbcommon-x11-dev libx11-xcb-dev
+    # Wayland, and EGL, the context layer on both window systems; the
+    # decorations' plugin is only a recommendation of libdecor's, and their
+    # title is drawn with a font that has the Japanese glyphs.
+    libwayland-dev wayland-protocols libegl-dev libdecor-0-dev libdecor-0-plugin-1-cairo
+    fonts-vlgothic
     xvfb x11-utils imagemagick ccache
 )
 # GLEW's sources (apt-get source, from dpkg-dev) compiled with MinGW, and
@@ -47,9 +52,16 @@ test_packages=(
     openbox wmctrl xdotool x11-xkb-utils
     # The packages, tried as installed.
     lintian desktop-file-utils unzip
+    # The Wayland fixtures: a compositor, and the client that asks whether
+    # it answers.
+    weston wayland-utils
 )
 # Commands checked after the install: "command package".
-run_tools=("cmake cmake" "g++ g++" "Xvfb xvfb" "xdpyinfo x11-utils" "import imagemagick")
+run_tools=(
+    "cmake cmake" "g++ g++" "Xvfb xvfb" "xdpyinfo x11-utils" "import imagemagick"
+    "wayland-scanner libwayland-dev"
+    "/usr/lib/x86_64-linux-gnu/libdecor/plugins-1/libdecor-cairo.so libdecor-0-plugin-1-cairo"
+)
 wine64_tools=(
     "x86_64-w64-mingw32-gcc-posix gcc-mingw-w64-x86-64-posix"
     "x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix"
@@ -66,6 +78,7 @@ test_tools=(
     "valgrind valgrind" "qemu-i386-static qemu-user-static"
     "openbox openbox" "wmctrl wmctrl" "xdotool xdotool" "setxkbmap x11-xkb-utils"
     "lintian lintian" "desktop-file-validate desktop-file-utils" "unzip unzip"
+    "weston weston" "wayland-info wayland-utils"
 )
 
 packages=("${run_packages[@]}")

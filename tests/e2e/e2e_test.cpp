@@ -54,9 +54,13 @@ TEST_P(EndToEnd, ExitsMinusOneWithoutADisplay) {
     EXPECT_EQ(program.WaitForExit(StartSeconds()), 255);
 }
 
-TEST_P(EndToEnd, ExitsMinusTwoWithoutGlxAndNeverShowsTheWindow) {
-    const std::string display = FixtureDisplay("noglx");
-    ASSERT_FALSE(display.empty()) << "needs the noglx_display fixture (ctest starts it)";
+// Where no OpenGL context can be made: under Wine a display without GLX,
+// natively (EGL needs no GLX) an X server of 8-bit colour.
+TEST_P(EndToEnd, ExitsMinusTwoWhereNoContextCanBeMadeAndNeverShowsTheWindow) {
+    const char* fixture = GetParam() == "native" ? "depth8" : "noglx";
+    const std::string display = FixtureDisplay(fixture);
+    ASSERT_FALSE(display.empty()) << "needs the " << fixture
+                                  << "_display fixture (ctest starts it)";
     // Every top-level window mapped on that display while the program runs.
     // Names cannot tell them apart afterwards (the windows end with the
     // process), and a platform's own windows are override-redirect or never

@@ -60,7 +60,8 @@ SIGNATURES = {
 # and WGL queries it makes directly (natively it makes them through
 # pointers it looked up, which no trace sees). The program calls none of
 # them itself.
-GLEW_START_UP = ("glXGetProcAddressARB(", "glXGetProcAddress(", "wglGetProcAddress(",
+GLEW_START_UP = ("eglGetProcAddress(", "glXGetProcAddressARB(", "glXGetProcAddress(",
+                 "wglGetProcAddress(",
                  "glGetString(", "glGetIntegerv(", "wglGetCurrentDC(")
 SAME_AGAIN = "  (the same turn again, any number of times)"
 

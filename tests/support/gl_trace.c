@@ -109,12 +109,12 @@ void glFlush(void) {
 /* GLEW's start-up begins by looking up glGetString to ask for the version:
  * a program that starts GLEW without a current context shows here. Only
  * that lookup is written; GLEW makes thousands more. */
-typedef void (*GlxProc)(void);
-GlxProc glXGetProcAddressARB(const GLubyte* name) {
-    typedef GlxProc (*Function)(const GLubyte*);
-    NEXT(Function, "glXGetProcAddressARB");
-    if (strcmp((const char*)name, "glGetString") == 0) {
-        Trace("glXGetProcAddressARB(\"%s\")", (const char*)name);
+typedef void (*GlProc)(void);
+GlProc eglGetProcAddress(const char* name) {
+    typedef GlProc (*Function)(const char*);
+    NEXT(Function, "eglGetProcAddress");
+    if (strcmp(name, "glGetString") == 0) {
+        Trace("eglGetProcAddress(\"%s\")", name);
     }
     return next(name);
 }

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "internal.h"
+#include "core/internal.h"
 
 namespace winsubset {
 namespace {

@@ -1,7 +1,7 @@
 // DefWindowProcA: what a window does with the messages its procedure
 // passes on.
 
-#include "internal.h"
+#include "core/internal.h"
 
 using namespace winsubset;
 

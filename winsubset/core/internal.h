@@ -6,40 +6,13 @@
 
 #include <windows.h>
 
-#include <X11/Xlib.h>
-
 #include <memory>
 #include <string>
 
-#include "library.h"
+#include "core/library.h"
+#include "core/platform.h"
 
 namespace winsubset {
-
-// --- display.cpp: the one X connection and its error trap ---------------
-
-// Opens the connection on first need; nullptr when there is no display.
-::Display* GetDisplay();
-// The display if it is already open, without trying to open it.
-::Display* DisplayIfOpen();
-
-const Atoms& GetAtoms();
-
-// The X lock (see library.h): Xlib's display lock for as long as it lives.
-// Nothing to hold while there is no connection.
-class XLock {
-public:
-    explicit XLock(::Display* display) : display_(display) {
-        if (display_ != nullptr) XLockDisplay(display_);
-    }
-    ~XLock() {
-        if (display_ != nullptr) XUnlockDisplay(display_);
-    }
-    XLock(const XLock&) = delete;
-    XLock& operator=(const XLock&) = delete;
-
-private:
-    ::Display* display_;
-};
 
 // The driver lock (see library.h), for as long as it lives.
 class DriverLock {
@@ -48,36 +21,6 @@ public:
 
 private:
     std::lock_guard<std::recursive_mutex> hold_;
-};
-
-// Collects the X errors of the requests sent on `display` between
-// construction and Finish(), and only those: it holds the driver lock and
-// the X lock for that span, its handler is installed for it alone, errors
-// are matched to it by request serial, and errors of earlier requests or
-// other connections go where they went before. Traps nest. Errors of
-// requests sent outside any trap are named on stderr and otherwise ignored
-// (but for any read while the OpenGL driver has its own handler in place,
-// as it does for a moment when it first binds a window on another thread).
-class XErrorTrap {
-public:
-    explicit XErrorTrap(::Display* display);
-    ~XErrorTrap();
-    XErrorTrap(const XErrorTrap&) = delete;
-    XErrorTrap& operator=(const XErrorTrap&) = delete;
-    // Waits for the server to process what was sent; the first error code
-    // raised by the trap's requests, or 0 (Success).
-    int Finish();
-
-private:
-    static int Handle(::Display* display, XErrorEvent* event);
-
-    std::unique_lock<std::recursive_mutex> driver;
-    ::Display* display;
-    unsigned long firstSerial = 0;
-    XErrorHandler previous = nullptr;
-    XErrorTrap* outer = nullptr;
-    int error = Success;
-    bool finished = false;
 };
 
 // --- relay.cpp: the call trace and injected failures -----------------------
@@ -178,14 +121,13 @@ void ForgetRefusedWindow(HWND hwnd);
 // only that thread destroys it.
 WindowState* LookupWindow(HWND hwnd);
 WindowState* LookupWindowByDC(HDC hdc);
-WindowState* LookupWindowByXid(::Window xid);
 // What any thread may know of a window through its device context, copied
 // under the table lock. False for an unknown DC, or for a window on its way
 // out unless `going` is asked for too.
 struct WindowSnapshot {
     HWND hwnd = nullptr;
-    ::Window xid = 0;
-    ::Visual* visual = nullptr;
+    EGLSurface surface = EGL_NO_SURFACE;
+    int nativeVisual = 0;
     int pixelFormat = 0;
     std::thread::id owner;
 };
@@ -195,17 +137,23 @@ bool DrawableOf(HDC hdc, WindowSnapshot& drawable, bool going = false);
 const WindowState* WindowOfDCLocked(HDC hdc, bool going = false);
 // The window's device context, for any thread; nullptr if there is none.
 HDC DeviceContextOf(HWND hwnd);
-// Sets the pixel format of the window, which other threads read.
-void SetWindowPixelFormat(WindowState& window, int format);
+// Sets the pixel format of the window and the surface made for it, which
+// other threads read.
+void SetWindowPixelFormat(WindowState& window, int format, EGLSurface surface);
+// The surface is going: no thread finds it from now on.
+EGLSurface TakeWindowSurface(WindowState& window);
 // Marks the window as going, so that no thread binds a context to it from
 // now on: false, and nothing marked, while a context is current on its DC
 // on another thread (`force` marks it anyway: its X window is already gone)
 // or when it is going already.
 enum class Destruction { Started, AlreadyGoing, Busy };
 Destruction BeginDestruction(HWND hwnd, bool force);
-// The thread that owns the window behind an X window, for routing its
-// events; false for X windows that are no window's (any more).
-bool OwnerOfXWindow(::Window xid, std::thread::id& thread);
+// The window the window system names `id`, and its owner, for routing its
+// events; false for ids that are no window's (any more).
+bool WindowOfNativeId(uintptr_t id, HWND& hwnd, std::thread::id& thread);
+// Names the window by the window system's `id` from now on (0: by none),
+// and tells what it shows (`nativeVisual`).
+void SetNativeId(WindowState& window, uintptr_t id, int nativeVisual);
 // The thread that owns `hwnd`, read under the table lock, for calls from
 // any thread: the owner may destroy the window at any moment. False for
 // unknown or destroyed handles.
@@ -216,30 +164,11 @@ HWND FindWindowNeedingPaint(HWND filter);
 // Gives a new window its handle and device context and enters it in the
 // tables; handle values are never reused.
 HWND AddWindow(std::unique_ptr<WindowState> window);
-// Puts another X window (and its colormap) behind `window`.
-void ReplaceXWindow(WindowState& window, ::Window xid, ::Visual* visual, int depth,
-                    Colormap colormap);
-// Takes the window out of the tables; its handles are dead from then on.
-void RemoveWindow(HWND hwnd);
+// Takes the window out of the tables; its handles are dead from then on,
+// and the record is the caller's (nullptr if there was none).
+std::unique_ptr<WindowState> RemoveWindow(HWND hwnd);
 // The place of the next CW_USEDEFAULT window in the cascade, counted from 0.
 int NextCascade();
-
-// --- x11_window.cpp: the X window behind each window ----------------------------
-
-// An X window for `window`'s client area with `visual`, and the colormap
-// made for it when the visual is not the screen's own; 0 if the server
-// refused.
-::Window CreateXWindow(::Display* display, const WindowState& window, ::Visual* visual, int depth,
-                       Colormap& colormap);
-// Title, class, size hints and the close protocol, for the window manager.
-void DescribeToWindowManager(::Display* display, const WindowState& window,
-                             const std::string& className, bool positioned);
-// Destroys an X window and the colormap made for it (0: none); an X window
-// already gone is no error.
-void DestroyXWindow(::Display* display, ::Window xid, Colormap colormap);
-// Replaces the X window behind a still-existing HWND (a pixel format that
-// needs another visual). False if the X server refused.
-bool RecreateXWindow(WindowState& window, ::Visual* visual, int depth);
 
 // --- messages.cpp: the thread's queue -------------------------------------
 
@@ -248,38 +177,27 @@ LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Queues window-system input (keys, mouse) for the window's thread; it is
 // returned after posted messages.
 void PostInput(const WindowState& window, UINT message, WPARAM wParam, LPARAM lParam, DWORD time);
-// X events for `thread`'s windows wait in its queue for it to handle them.
-void QueueXEvent(std::thread::id thread, const XEvent& event);
-// The next X event waiting for the calling thread; false when none is.
-bool TakeXEvent(XEvent& event);
+// Runs what the window system reported for the calling thread's windows.
+void RunOwnEvents();
 // Milliseconds since the library started, for MSG.time.
 DWORD TickCount();
 
-// --- x11_events.cpp: X events to messages ----------------------------------
+// --- window_events.cpp ------------------------------------------------------
 
-// Reads every X event already available, without waiting, into the queue
-// of the thread that owns its window, then handles the calling thread's.
-void PumpXEvents(::Display* display);
 // The text of the key press with this scan code (extended bit included) and
 // time, for TranslateMessage.
 bool TakeKeyText(WORD scan, DWORD time, std::string& utf8);
 
-// --- x11_keyboard.cpp: the server's keymap ------------------------------------
+// --- egl/: pixel formats and contexts ---------------------------------------
 
-// The Win32 key of an X key event under the keymap the server had when it
-// sent it, loaded again after the server says it changed; `text`, when
-// given, gets the characters it types. vk 0 when the key means nothing.
-struct Win32Key;
-Win32Key TranslateXKey(const XKeyEvent& event, std::string* text);
-
-// --- pixel_format.cpp -------------------------------------------------------
-
-// The GLX framebuffer configuration behind a 1-based pixel format, or
-// nullptr for an index out of range.
-struct PixelFormatInfo;
-const PixelFormatInfo* LookupPixelFormat(int format);
-// Opaque here so that only the two GLX files include GLX.
-void* FramebufferConfigOf(const PixelFormatInfo& format);
+// EGL's display for the window system in use, initialised on first need;
+// EGL_NO_DISPLAY when there is none or EGL cannot start on it.
+EGLDisplay GetEglDisplay();
+// The EGL config behind a 1-based pixel format, or nullptr for an index
+// out of range.
+EGLConfig ConfigOfPixelFormat(int format);
+// Destroys a window's surface, once no thread has it current.
+void DestroySurface(EGLSurface surface);
 
 // --- wgl_context.cpp -------------------------------------------------------
 

@@ -1,4 +1,4 @@
-#include "key_translation.h"
+#include "core/key_translation.h"
 
 #include <array>
 #include <iterator>

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "internal.h"
+#include "core/internal.h"
 
 extern "C" DWORD WINAPI GetLastError(void) {
     return winsubset::ThisThread().lastError;

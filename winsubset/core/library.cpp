@@ -1,4 +1,4 @@
-#include "library.h"
+#include "core/library.h"
 
 namespace winsubset {
 

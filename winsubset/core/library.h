@@ -7,54 +7,46 @@
 //
 // The locks, in the order a thread takes them, never the other way round:
 //   1. The driver lock (`Library::driver`, DriverLock in internal.h): every
-//      GLX call the subset makes, and every error trap. The OpenGL driver
-//      behind GLX holds a lock of its own while it binds and makes Xlib
-//      calls under it, and swaps the process's X error handler while it
-//      sets a drawable up: taken first, this lock keeps that apart from the
-//      traps, which hold the X lock and call GLX themselves. Also held by
-//      the window's end, so a swap reaches an X window that still exists.
-//   2. The X lock (XLock, internal.h): Xlib's own display lock, which each
-//      Xlib call takes for itself and which nests for the thread that holds
-//      it. Held across what must not interleave with another thread's
-//      requests: an error trap from open to close, reading events off the
-//      connection, and the window's end.
-//   2'. The Wayland lock (`Connection::lock`, wayland/wayland.h), on a
-//      Wayland display instead of the X lock: every request the Wayland
-//      backend sends and every dispatch of its events, whose listeners
-//      hand them over under it (RunOnOwner takes Library::lock).
+//      EGL call the subset makes, and every X error trap. The OpenGL driver
+//      holds locks of its own while it binds and swaps and talks to the
+//      window system under them: taken first, this lock keeps that apart
+//      from the subset's own requests, which hold the window system's lock
+//      and may call EGL. Also held by the window's end, so a swap reaches a
+//      native window that still exists.
+//   2. The window system's lock: on X11 Xlib's own display lock (XLock in
+//      x11/x11.h), which each Xlib call takes for itself and which nests for
+//      the thread that holds it; held across what must not interleave with
+//      another thread's requests (an error trap from open to close, reading
+//      events, the window's end). On Wayland the backend's own
+//      (`Connection::lock`, wayland/wayland.h), around every request it
+//      sends and every dispatch of its events; its listeners hand the
+//      events over under it (RunOnOwner takes Library::lock).
 //   3. `Library::lock`: the tables and queues, held only while one is read
-//      or changed. No Xlib or GLX call is made under it, nor any call into
-//      a window system's table (a NativeWindow is destroyed under it, so
-//      its destructor takes no lock).
+//      or changed. No window-system or EGL call is made under it.
 // None is held while a window procedure runs. A message loop takes only the
-// X lock, briefly, so it never waits behind another thread's bind or swap.
-// A context is marked current before its bind and until after its release,
-// and that mark keeps its window from being destroyed (BeginDestruction).
+// window system's lock, briefly, so it never waits behind another thread's
+// bind or swap. A context is marked current before its bind and until after
+// its release, and that mark keeps its window from being destroyed
+// (BeginDestruction).
 
 #include <windows.h>
 
-#include <X11/Xlib.h>
-
-#include "core/platform.h"
+#include <EGL/egl.h>
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
-namespace winsubset {
+#include "core/platform.h"
 
-struct Atoms {
-    Atom wmProtocols;
-    Atom wmDeleteWindow;
-    Atom netWmName;
-    Atom utf8String;
-};
+namespace winsubset {
 
 // A window. `handle`, `dc` and `thread` are fixed when it is created. The
 // rest is written only on `thread`, the window's owner (the X events that
@@ -64,10 +56,11 @@ struct Atoms {
 struct WindowState {
     HWND handle = nullptr;
     HDC dc = nullptr;
-    ::Window xid = 0;            // shared
-    ::Visual* visual = nullptr;  // shared: the X window's visual
-    int depth = 0;
-    Colormap colormap = 0;  // made for a visual that is not the screen's; 0: none
+    // The window system's record of it (an X window, a Wayland surface).
+    std::unique_ptr<NativeWindow> native;
+    uintptr_t nativeId = 0;               // shared: the window system's name for it, if any
+    int nativeVisual = 0;                 // shared: EGL_NATIVE_VISUAL_ID its configs need; 0: any
+    EGLSurface surface = EGL_NO_SURFACE;  // shared: made with its pixel format
     WNDPROC proc = nullptr;
     UINT classStyle = 0;
     DWORD style = 0;
@@ -78,13 +71,10 @@ struct WindowState {
     int clientWidth = 0;
     int clientHeight = 0;
     bool visible = false;
-    bool framed = false;  // the X window sits in a window manager's frame
     bool needsPaint = false;
     bool destroying = false;  // shared: no context may be bound to it any more
     int pixelFormat = 0;      // shared; 1-based, 0 while none is set
     std::thread::id thread;
-    // The window system's record (Platform::createWindow's).
-    std::unique_ptr<NativeWindow> native;
 };
 
 struct ClassInfo {
@@ -100,12 +90,12 @@ struct ClassEntry {
 
 // A thread's message queue. Posted messages come before window-system
 // input, then WM_QUIT, then WM_PAINT: the order Win32 retrieves them in.
-// `xEvents` are X events for the thread's windows, read off the connection
-// by whichever thread pumped it and handled by this one.
+// `events` are what the window system reported of the thread's windows,
+// read by whichever thread pumped it and handled by this one (RunOnOwner).
 struct ThreadQueue {
     std::deque<MSG> posted;
     std::deque<MSG> input;
-    std::deque<XEvent> xEvents;
+    std::deque<std::function<void()>> events;
     bool quitPosted = false;
     int quitCode = 0;
 };
@@ -115,7 +105,7 @@ struct ThreadQueue {
 // destroyed. While it is current, neither `dc`'s window nor `leaving`'s may
 // go.
 struct ContextState {
-    void* glx = nullptr;  // GLXContext; only the GLX files know the type
+    EGLContext egl = EGL_NO_CONTEXT;
     int pixelFormat = 0;
     bool current = false;
     uint64_t holder = 0;    // ThreadState::serial of the thread it is current on
@@ -123,8 +113,8 @@ struct ContextState {
     HDC leaving = nullptr;  // while it moves to `dc`: what it is still bound to
 };
 
-class XErrorTrap;
 struct PixelFormatTable;
+struct Platform;
 
 struct Library {
     // Guards the tables and queues below. Held only while one is read or
@@ -134,9 +124,9 @@ struct Library {
     std::mutex lock;
     std::map<HWND, std::unique_ptr<WindowState>> windows;
     std::map<HDC, HWND> deviceContexts;
-    std::map<::Window, HWND> xWindows;
-    uintptr_t nextHandle = 0x10010;  // never reused: a stale handle stays stale
-    int cascade = 0;                 // where the next CW_USEDEFAULT window goes
+    std::map<uintptr_t, HWND> nativeIds;  // what the window system names them by
+    uintptr_t nextHandle = 0x10010;       // never reused: a stale handle stays stale
+    int cascade = 0;                      // where the next CW_USEDEFAULT window goes
     // Per process, as application-local classes are in Win32.
     std::map<std::u32string, ClassEntry> classes;
     ATOM nextAtom = 0xC000;  // where Win32's string atoms start
@@ -144,15 +134,16 @@ struct Library {
     std::map<HGLRC, std::unique_ptr<ContextState>> contexts;
     uintptr_t nextContext = 0x20010;
 
-    // The X connection, opened once by the first thread that needs it; Xlib
-    // makes each call on it safe from any thread, and its display lock is
-    // the X lock (above).
-    std::once_flag displayOnce;
-    std::atomic<::Display*> display{nullptr};  // published once `atoms` is set
-    Atoms atoms = {};
-    XErrorTrap* innermostTrap = nullptr;  // under the X lock
-    std::recursive_mutex driver;          // the driver lock (above); traps nest
-    // The display's pixel formats, loaded once; fixed from then on.
+    // The window system, chosen and connected once by the first thread
+    // that needs it; nullptr when there is none.
+    std::once_flag platformOnce;
+    std::atomic<const Platform*> platform{nullptr};
+    std::recursive_mutex driver;  // the driver lock (above); nests
+    // EGL's display, started once; EGL_NO_DISPLAY when EGL cannot start
+    // here. Then the pixel formats its configs make, loaded once and fixed
+    // from then on.
+    std::once_flag eglOnce;
+    EGLDisplay egl = EGL_NO_DISPLAY;
     std::once_flag pixelFormatsOnce;
     const PixelFormatTable* pixelFormats = nullptr;
 };

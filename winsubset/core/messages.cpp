@@ -2,7 +2,8 @@
 #include <deque>
 #include <map>
 
-#include "internal.h"
+#include "core/internal.h"
+#include "core/window_events.h"
 
 namespace winsubset {
 namespace {
@@ -99,18 +100,24 @@ LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return proc(hwnd, message, wParam, lParam);
 }
 
-void QueueXEvent(std::thread::id thread, const XEvent& event) {
+void RunOnOwner(std::thread::id thread, std::function<void()> event) {
     std::lock_guard<std::mutex> lock(TheLibrary().lock);
-    QueueOf(thread).xEvents.push_back(event);
+    QueueOf(thread).events.push_back(std::move(event));
 }
 
-bool TakeXEvent(XEvent& event) {
-    std::lock_guard<std::mutex> lock(TheLibrary().lock);
-    std::deque<XEvent>& events = OwnQueue().xEvents;
-    if (events.empty()) return false;
-    event = events.front();
-    events.pop_front();
-    return true;
+void RunOwnEvents() {
+    for (;;) {
+        std::function<void()> event;
+        {
+            std::lock_guard<std::mutex> lock(TheLibrary().lock);
+            std::deque<std::function<void()>>& events = OwnQueue().events;
+            if (events.empty()) return;
+            event = std::move(events.front());
+            events.pop_front();
+        }
+        // Without the lock: it may send messages to a window procedure.
+        event();
+    }
 }
 
 void PostInput(const WindowState& window, UINT message, WPARAM wParam, LPARAM lParam, DWORD time) {
@@ -173,11 +180,12 @@ extern "C" BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT f
     if (hwnd != nullptr && hwnd != kThreadMessagesOnly && LookupWindow(hwnd) == nullptr) {
         return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     }
-    // Never waits: only X events that have already arrived are handled,
-    // and of those only this thread's windows' (the others wait in their
+    // Never waits: only events that have already arrived are handled, and
+    // of those only this thread's windows' (the others wait in their
     // owners' queues).
-    if (::Display* display = DisplayIfOpen()) {
-        PumpXEvents(display);
+    if (const Platform* platform = PlatformIfChosen()) {
+        platform->pump();
+        RunOwnEvents();
     }
     const bool remove = (removeMsg & PM_REMOVE) != 0;
     {

@@ -10,15 +10,21 @@
 #include <EGL/egl.h>
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 
 namespace winsubset {
 
 struct WindowState;
 
-// A window system's own record of one window; the core only keeps it.
+// A window system's own record of one window; the core only keeps it, and
+// the names it is made with (SetNativeId changes them later).
 struct NativeWindow {
     virtual ~NativeWindow() = default;
+    // What the window system's events name the window by; 0: by nothing.
+    uintptr_t id = 0;
+    // The EGL_NATIVE_VISUAL_ID of what the window shows now; 0: anything.
+    int visualId = 0;
 };
 
 struct Platform {

@@ -14,7 +14,7 @@
 #include <mutex>
 #include <string>
 
-#include "internal.h"
+#include "core/internal.h"
 
 namespace winsubset {
 namespace {

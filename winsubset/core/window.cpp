@@ -4,29 +4,26 @@
 #include <algorithm>
 #include <memory>
 
-#include "internal.h"
+#include "core/internal.h"
 
 namespace winsubset {
 namespace {
 
-// The end of every window: no context stays bound to it, the handles die
-// and the X window goes (unless another client took it already). Under the
-// driver lock, which a swap holds from finding the window to sending its
-// request: the swap reaches the X window before it goes, or finds no window
-// and is not sent.
-void ForgetWindow(HWND hwnd, bool destroyXWindow) {
+// The end of every window: no context stays bound to it, the handles die,
+// then its surface and native window go (unless the window system took the
+// window already). Under the driver lock, which a swap holds from finding
+// the surface to presenting it: the swap reaches the window before it goes,
+// or finds no window and presents nothing.
+void ForgetWindow(HWND hwnd, bool destroyNative) {
     WindowState* window = LookupWindow(hwnd);
     ReleaseContextsOn(window->dc);
-    const ::Window xid = window->xid;
-    const Colormap colormap = window->colormap;
-    ::Display* display = DisplayIfOpen();
     const DriverLock driver;
-    const XLock hold(display);
-    RemoveWindow(hwnd);
-    if (destroyXWindow && display != nullptr) {
-        DestroyXWindow(display, xid, colormap);
-    } else if (display != nullptr && colormap != 0) {
-        XFreeColormap(display, colormap);
+    const EGLSurface surface = TakeWindowSurface(*window);
+    if (surface != EGL_NO_SURFACE) DestroySurface(surface);
+    // Out of the tables before the record goes, so that no thread finds it.
+    std::unique_ptr<WindowState> record = RemoveWindow(hwnd);
+    if (record != nullptr && record->native != nullptr) {
+        ThePlatform()->destroyWindow(*record, !destroyNative);
     }
 }
 
@@ -110,11 +107,10 @@ extern "C" HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR w
     if (parent != nullptr || (style & WS_CHILD) != 0) {
         return Fail<HWND>(ERROR_INVALID_PARAMETER, nullptr);
     }
-    ::Display* display = GetDisplay();
-    if (display == nullptr) {
+    const Platform* platform = ThePlatform();
+    if (platform == nullptr) {
         return Fail<HWND>(ERROR_DC_NOT_FOUND, nullptr);
     }
-    const int screen = DefaultScreen(display);
 
     auto window = std::make_unique<WindowState>();
     window->proc = windowClass.proc;
@@ -124,11 +120,15 @@ extern "C" HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR w
     window->className = windowClass.name;
     window->thread = std::this_thread::get_id();
 
-    // The X window is the client area; the frame is the window manager's.
+    // The native window is the client area; the frame is the window
+    // manager's or the compositor's.
     const FrameInsets frame = FrameFor(style, menu != nullptr);
     if (width == CW_USEDEFAULT) {
-        width = DisplayWidth(display, screen) * 3 / 4;
-        height = DisplayHeight(display, screen) * 3 / 4;
+        int screenWidth = 0;
+        int screenHeight = 0;
+        platform->screenSize(screenWidth, screenHeight);
+        width = screenWidth * 3 / 4;
+        height = screenHeight * 3 / 4;
     }
     const bool positioned = x != CW_USEDEFAULT;
     if (!positioned) {
@@ -141,13 +141,11 @@ extern "C" HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR w
     window->y = y + frame.top;
     window->clientWidth = std::max(width - frame.left - frame.right, 0);
     window->clientHeight = std::max(height - frame.top - frame.bottom, 0);
-    window->visual = DefaultVisual(display, screen);
-    window->depth = DefaultDepth(display, screen);
-    window->xid = CreateXWindow(display, *window, window->visual, window->depth, window->colormap);
-    if (window->xid == 0) {
+    window->native = platform->createWindow(*window, positioned);
+    if (window->native == nullptr) {
         return Fail<HWND>(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     }
-    DescribeToWindowManager(display, *window, windowClass.name, positioned);
+    SetNativeId(*window, window->native->id, window->native->visualId);
 
     const HWND hwnd = AddWindow(std::move(window));
 
@@ -211,16 +209,7 @@ extern "C" BOOL WINAPI ShowWindow(HWND hwnd, int command) {
             return wasVisible;  // destroyed by its own WM_SHOWWINDOW handler
         }
         window->visible = show;
-        ::Display* display = GetDisplay();
-        // Every request of the subset's goes under the X lock, so that none
-        // lands inside another thread's error trap.
-        const XLock hold(display);
-        if (show) {
-            XMapWindow(display, window->xid);
-        } else {
-            XUnmapWindow(display, window->xid);
-        }
-        XFlush(display);
+        ThePlatform()->show(*window, show);
     }
     return wasVisible ? TRUE : FALSE;
 }

@@ -1,7 +1,7 @@
 #include <cstring>
 #include <map>
 
-#include "internal.h"
+#include "core/internal.h"
 
 namespace winsubset {
 namespace {

@@ -1,10 +1,10 @@
-// The handle tables: which windows, device contexts and X windows exist,
+// The handle tables: which windows, device contexts and native windows exist,
 // and which handle stands for which. Every access holds the library lock.
 
 #include <map>
 #include <memory>
 
-#include "internal.h"
+#include "core/internal.h"
 
 namespace winsubset {
 
@@ -48,7 +48,8 @@ bool DrawableOf(HDC hdc, WindowSnapshot& drawable, bool going) {
     std::lock_guard<std::mutex> lock(TheLibrary().lock);
     const WindowState* window = WindowOfDCLocked(hdc, going);
     if (window == nullptr) return false;
-    drawable = {window->handle, window->xid, window->visual, window->pixelFormat, window->thread};
+    drawable = {window->handle, window->surface, window->nativeVisual, window->pixelFormat,
+                window->thread};
     return true;
 }
 
@@ -59,9 +60,17 @@ HDC DeviceContextOf(HWND hwnd) {
     return found == library.windows.end() ? nullptr : found->second->dc;
 }
 
-void SetWindowPixelFormat(WindowState& window, int format) {
+void SetWindowPixelFormat(WindowState& window, int format, EGLSurface surface) {
     std::lock_guard<std::mutex> lock(TheLibrary().lock);
     window.pixelFormat = format;
+    window.surface = surface;
+}
+
+EGLSurface TakeWindowSurface(WindowState& window) {
+    std::lock_guard<std::mutex> lock(TheLibrary().lock);
+    const EGLSurface surface = window.surface;
+    window.surface = EGL_NO_SURFACE;
+    return surface;
 }
 
 Destruction BeginDestruction(HWND hwnd, bool force) {
@@ -78,22 +87,24 @@ Destruction BeginDestruction(HWND hwnd, bool force) {
     return Destruction::Started;
 }
 
-bool OwnerOfXWindow(::Window xid, std::thread::id& thread) {
+bool WindowOfNativeId(uintptr_t id, HWND& hwnd, std::thread::id& thread) {
     Library& library = TheLibrary();
     std::lock_guard<std::mutex> lock(library.lock);
-    const auto found = library.xWindows.find(xid);
-    if (found == library.xWindows.end()) {
-        return false;
-    }
-    thread = library.windows.at(found->second)->thread;
+    const auto found = library.nativeIds.find(id);
+    if (found == library.nativeIds.end()) return false;
+    hwnd = found->second;
+    thread = library.windows.at(hwnd)->thread;
     return true;
 }
 
-WindowState* LookupWindowByXid(::Window xid) {
+void SetNativeId(WindowState& window, uintptr_t id, int nativeVisual) {
     Library& library = TheLibrary();
     std::lock_guard<std::mutex> lock(library.lock);
-    const auto found = library.xWindows.find(xid);
-    return found == library.xWindows.end() ? nullptr : library.windows.at(found->second).get();
+    if (window.nativeId != 0) library.nativeIds.erase(window.nativeId);
+    // Before AddWindow the window has no handle yet: entered there.
+    if (id != 0 && window.handle != nullptr) library.nativeIds[id] = window.handle;
+    window.nativeId = id;
+    window.nativeVisual = nativeVisual;
 }
 
 HWND FindWindowNeedingPaint(HWND filter) {
@@ -119,32 +130,21 @@ HWND AddWindow(std::unique_ptr<WindowState> window) {
     window->dc = reinterpret_cast<HDC>(library.nextHandle + 2);
     library.nextHandle += 4;
     library.deviceContexts[window->dc] = hwnd;
-    library.xWindows[window->xid] = hwnd;
+    if (window->nativeId != 0) library.nativeIds[window->nativeId] = hwnd;
     library.windows[hwnd] = std::move(window);
     return hwnd;
 }
 
-void ReplaceXWindow(WindowState& window, ::Window xid, ::Visual* visual, int depth,
-                    Colormap colormap) {
-    Library& library = TheLibrary();
-    std::lock_guard<std::mutex> lock(library.lock);
-    library.xWindows.erase(window.xid);
-    library.xWindows[xid] = window.handle;
-    window.xid = xid;
-    window.visual = visual;
-    window.depth = depth;
-    window.colormap = colormap;
-    window.framed = false;  // a new X window starts on the root
-}
-
-void RemoveWindow(HWND hwnd) {
+std::unique_ptr<WindowState> RemoveWindow(HWND hwnd) {
     Library& library = TheLibrary();
     std::lock_guard<std::mutex> lock(library.lock);
     const auto found = library.windows.find(hwnd);
-    if (found == library.windows.end()) return;
-    library.xWindows.erase(found->second->xid);
-    library.deviceContexts.erase(found->second->dc);
+    if (found == library.windows.end()) return nullptr;
+    std::unique_ptr<WindowState> window = std::move(found->second);
+    if (window->nativeId != 0) library.nativeIds.erase(window->nativeId);
+    library.deviceContexts.erase(window->dc);
     library.windows.erase(found);
+    return window;
 }
 
 int NextCascade() {

@@ -1,9 +1,7 @@
-#include <GL/glx.h>
-
-#include <strings.h>
+// Pixel formats: the EGL configs that can draw to this window system's
+// windows with OpenGL, described as Win32 describes its formats.
 
 #include <algorithm>
-#include <atomic>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -12,164 +10,109 @@
 
 namespace winsubset {
 
-// GLX attributes a descriptor shows, asked for only when first needed:
-// Mesa checks the configuration against the display's whole list on every
-// glXGetFBConfigAttrib, so describing every format up front would cost
-// thousands of such checks at start-up.
-enum FormatAttribute {
-    kDoubleBuffer,
-    kStereo,
-    kRed,
-    kGreen,
-    kBlue,
-    kAlpha,
-    kAccumRed,
-    kAccumGreen,
-    kAccumBlue,
-    kAccumAlpha,
-    kDepth,
-    kStencil,
-    kAux,
-    kAttributeCount
-};
-
-constexpr int kGlxAttribute[kAttributeCount] = {
-    GLX_DOUBLEBUFFER,    GLX_STEREO,           GLX_RED_SIZE,       GLX_GREEN_SIZE,
-    GLX_BLUE_SIZE,       GLX_ALPHA_SIZE,       GLX_ACCUM_RED_SIZE, GLX_ACCUM_GREEN_SIZE,
-    GLX_ACCUM_BLUE_SIZE, GLX_ACCUM_ALPHA_SIZE, GLX_DEPTH_SIZE,     GLX_STENCIL_SIZE,
-    GLX_AUX_BUFFERS};
-
-// A pixel format is a window-capable RGBA GLX framebuffer configuration
-// with a visual; its index is its 1-based place in this list.
+// A pixel format is a window-capable RGB OpenGL EGL config that the window
+// system can show; its index is its 1-based place in this list, in EGL's
+// own order (its preferred configs first).
 struct PixelFormatInfo {
-    GLXFBConfig config = nullptr;
-    XVisualInfo visualInfo = {};
-    // As Win32 counts it: the bits a pixel takes, padding included.
-    BYTE colorBits = 0;
-    // -1 until asked. Threads may ask at once; each gets GLX's one answer.
-    mutable std::atomic<int> attributes[kAttributeCount];
+    EGLConfig config = nullptr;
+    int nativeVisual = 0;  // what a window must show to take it; 0: any
+    PIXELFORMATDESCRIPTOR descriptor = {};
 };
 
 struct PixelFormatTable {
-    std::deque<PixelFormatInfo> formats;  // a deque: the entries cannot move
-    GLXFBConfig* configs = nullptr;       // GLX's list, which they point into
+    std::vector<PixelFormatInfo> formats;
 };
 
 namespace {
 
-int QueryGlxAttribute(::Display* display, GLXFBConfig config, int attribute) {
-    int value = 0;
-    glXGetFBConfigAttrib(display, config, attribute, &value);
+EGLint Attribute(EGLDisplay display, EGLConfig config, EGLint attribute) {
+    EGLint value = 0;
+    eglGetConfigAttrib(display, config, attribute, &value);
     return value;
 }
 
-// The attribute of `format`, asked of GLX once and kept.
-BYTE CachedAttribute(const PixelFormatInfo& format, FormatAttribute attribute) {
-    int value = format.attributes[attribute].load(std::memory_order_relaxed);
-    if (value < 0) {
-        value = QueryGlxAttribute(GetDisplay(), format.config, kGlxAttribute[attribute]);
-        format.attributes[attribute].store(value, std::memory_order_relaxed);
-    }
-    return static_cast<BYTE>(value);
+BYTE Bits(EGLint value) {
+    return static_cast<BYTE>(std::clamp(value, 0, 255));
 }
 
-BYTE AccumBits(const PixelFormatInfo& format) {
-    return static_cast<BYTE>(
-        CachedAttribute(format, kAccumRed) + CachedAttribute(format, kAccumGreen) +
-        CachedAttribute(format, kAccumBlue) + CachedAttribute(format, kAccumAlpha));
-}
-
-int BitsPerPixel(::Display* display, int depth) {
-    int count = 0;
-    XPixmapFormatValues* formats = XListPixmapFormats(display, &count);
-    int bits = depth;
-    for (int i = 0; i < count; ++i) {
-        if (formats[i].depth == depth) {
-            bits = formats[i].bits_per_pixel;
-        }
-    }
-    XFree(formats);
-    return bits;
-}
-
-BYTE Shift(unsigned long mask) {
-    return static_cast<BYTE>(mask == 0 ? 0 : ffsl(static_cast<long>(mask)) - 1);
-}
-
-PIXELFORMATDESCRIPTOR Describe(const PixelFormatInfo& format) {
-    const XVisualInfo& visual = format.visualInfo;
+PIXELFORMATDESCRIPTOR Describe(EGLDisplay display, EGLConfig config) {
     PIXELFORMATDESCRIPTOR d = {};
     d.nSize = sizeof(PIXELFORMATDESCRIPTOR);
     d.nVersion = 1;
-    d.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL;
-    if (CachedAttribute(format, kDoubleBuffer) != 0) d.dwFlags |= PFD_DOUBLEBUFFER;
-    if (CachedAttribute(format, kStereo) != 0) d.dwFlags |= PFD_STEREO;
+    // An EGL window surface always has a back buffer to draw to and swap:
+    // every format is double-buffered, and none is stereo.
+    d.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
     d.iPixelType = PFD_TYPE_RGBA;
-    d.cColorBits = format.colorBits;
-    d.cRedBits = CachedAttribute(format, kRed);
-    d.cRedShift = Shift(visual.red_mask);
-    d.cGreenBits = CachedAttribute(format, kGreen);
-    d.cGreenShift = Shift(visual.green_mask);
-    d.cBlueBits = CachedAttribute(format, kBlue);
-    d.cBlueShift = Shift(visual.blue_mask);
-    d.cAlphaBits = CachedAttribute(format, kAlpha);
+    d.cRedBits = Bits(Attribute(display, config, EGL_RED_SIZE));
+    d.cGreenBits = Bits(Attribute(display, config, EGL_GREEN_SIZE));
+    d.cBlueBits = Bits(Attribute(display, config, EGL_BLUE_SIZE));
+    d.cAlphaBits = Bits(Attribute(display, config, EGL_ALPHA_SIZE));
+    // Win32 counts the bits a pixel takes, padding included: the channels
+    // are stored in the next power of two (8/8/8 in 32 bits, as X's depth
+    // 24 and Wayland's XRGB8888 are).
+    const int channels = d.cRedBits + d.cGreenBits + d.cBlueBits + d.cAlphaBits;
+    int stored = 8;
+    while (stored < channels) stored *= 2;
+    d.cColorBits = static_cast<BYTE>(stored);
+    // Blue lowest, then green, red and alpha: the order of X's true-colour
+    // visuals and of Wayland's ARGB/XRGB formats.
+    d.cBlueShift = 0;
+    d.cGreenShift = d.cBlueBits;
+    d.cRedShift = static_cast<BYTE>(d.cBlueBits + d.cGreenBits);
     d.cAlphaShift =
         static_cast<BYTE>(d.cAlphaBits == 0 ? 0 : d.cRedBits + d.cGreenBits + d.cBlueBits);
-    d.cAccumRedBits = CachedAttribute(format, kAccumRed);
-    d.cAccumGreenBits = CachedAttribute(format, kAccumGreen);
-    d.cAccumBlueBits = CachedAttribute(format, kAccumBlue);
-    d.cAccumAlphaBits = CachedAttribute(format, kAccumAlpha);
-    d.cAccumBits = AccumBits(format);
-    d.cDepthBits = CachedAttribute(format, kDepth);
-    d.cStencilBits = CachedAttribute(format, kStencil);
-    d.cAuxBuffers = CachedAttribute(format, kAux);
+    // EGL has no accumulation or auxiliary buffers.
+    d.cDepthBits = Bits(Attribute(display, config, EGL_DEPTH_SIZE));
+    d.cStencilBits = Bits(Attribute(display, config, EGL_STENCIL_SIZE));
     d.iLayerType = PFD_MAIN_PLANE;
     return d;
 }
 
-// The display's configurations do not change: read once per process, and
-// kept for its life, since the formats refer to them.
+// The display's configs do not change: read once per process.
 PixelFormatTable* LoadFormats() {
     auto* table = new PixelFormatTable;
-    ::Display* display = GetDisplay();
-    int errorBase = 0;
-    int eventBase = 0;
-    if (display == nullptr || !glXQueryExtension(display, &errorBase, &eventBase)) {
-        return table;  // no GLX on this display: no pixel format at all
-    }
-    // GLX filters to window-capable RGBA configurations with a true-colour
-    // visual itself, far cheaper than asking each of the display's
-    // hundreds of configurations one attribute at a time.
-    const int wanted[] = {GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,   GLX_RENDER_TYPE,
-                          GLX_RGBA_BIT,      GLX_X_RENDERABLE, True,
-                          GLX_X_VISUAL_TYPE, GLX_TRUE_COLOR,   None};
-    int count = 0;
-    table->configs = glXChooseFBConfig(display, DefaultScreen(display), wanted, &count);
-    for (int i = 0; i < count; ++i) {
-        const GLXFBConfig config = table->configs[i];
-        // A descriptor cannot ask for multisampling, so no format may bring
-        // it unasked: it would cost every frame several times the work.
-        if (QueryGlxAttribute(display, config, GLX_SAMPLE_BUFFERS) != 0) {
-            continue;
-        }
-        XVisualInfo* visual = glXGetVisualFromFBConfig(display, config);
-        if (visual == nullptr) {
-            continue;
-        }
+    const EGLDisplay display = GetEglDisplay();
+    if (display == EGL_NO_DISPLAY) return table;  // no OpenGL here: no pixel format at all
+    const Platform* platform = ThePlatform();
+    const DriverLock driver;
+    // A descriptor cannot ask for multisampling, so no format may bring it
+    // unasked: it would cost every frame several times the work.
+    const EGLint wanted[] = {EGL_SURFACE_TYPE,
+                             EGL_WINDOW_BIT,
+                             EGL_RENDERABLE_TYPE,
+                             EGL_OPENGL_BIT,
+                             EGL_COLOR_BUFFER_TYPE,
+                             EGL_RGB_BUFFER,
+                             EGL_SAMPLE_BUFFERS,
+                             0,
+                             EGL_NONE};
+    EGLint count = 0;
+    if (!eglChooseConfig(display, wanted, nullptr, 0, &count) || count <= 0) return table;
+    std::vector<EGLConfig> configs(static_cast<size_t>(count));
+    eglChooseConfig(display, wanted, configs.data(), count, &count);
+    configs.resize(static_cast<size_t>(count));
+    for (const EGLConfig config : configs) {
+        if (!platform->showsConfig(display, config)) continue;
         PixelFormatInfo& format = table->formats.emplace_back();
         format.config = config;
-        format.visualInfo = *visual;
-        format.colorBits = static_cast<BYTE>(BitsPerPixel(display, visual->depth));
-        for (auto& attribute : format.attributes) attribute = -1;
-        XFree(visual);
+        format.nativeVisual = Attribute(display, config, EGL_NATIVE_VISUAL_ID);
+        format.descriptor = Describe(display, config);
     }
     return table;
 }
 
-const std::deque<PixelFormatInfo>& Formats() {
+const std::vector<PixelFormatInfo>& Formats() {
     Library& library = TheLibrary();
     std::call_once(library.pixelFormatsOnce, [&] { library.pixelFormats = LoadFormats(); });
     return library.pixelFormats->formats;
+}
+
+const PixelFormatInfo* LookupPixelFormat(int format) {
+    const auto& formats = Formats();
+    if (format < 1 || static_cast<size_t>(format) > formats.size()) {
+        return nullptr;
+    }
+    return &formats[static_cast<size_t>(format - 1)];
 }
 
 // Lower is better: an exact match costs nothing, more than asked costs the
@@ -180,16 +123,9 @@ int Cost(int requested, int actual) {
 
 }  // namespace
 
-const PixelFormatInfo* LookupPixelFormat(int format) {
-    const auto& formats = Formats();
-    if (format < 1 || static_cast<size_t>(format) > formats.size()) {
-        return nullptr;
-    }
-    return &formats[static_cast<size_t>(format - 1)];
-}
-
-void* FramebufferConfigOf(const PixelFormatInfo& format) {
-    return format.config;
+EGLConfig ConfigOfPixelFormat(int format) {
+    const PixelFormatInfo* info = LookupPixelFormat(format);
+    return info != nullptr ? info->config : nullptr;
 }
 
 }  // namespace winsubset
@@ -216,38 +152,43 @@ extern "C" int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* de
                           (flags & (PFD_DRAW_TO_BITMAP | PFD_SUPPORT_GDI)) == 0;
     std::vector<size_t> candidates;
     for (size_t i = 0; possible && i < formats.size(); ++i) {
-        const PixelFormatInfo& f = formats[i];
+        const PIXELFORMATDESCRIPTOR& f = formats[i].descriptor;
         // Double buffering and stereo must match unless asked as don't-care.
-        const bool doubleBuffered = CachedAttribute(f, kDoubleBuffer) != 0;
+        const bool doubleBuffered = (f.dwFlags & PFD_DOUBLEBUFFER) != 0;
         if ((flags & PFD_DOUBLEBUFFER_DONTCARE) == 0 &&
             doubleBuffered != ((flags & PFD_DOUBLEBUFFER) != 0)) {
             continue;
         }
-        const bool stereo = CachedAttribute(f, kStereo) != 0;
+        const bool stereo = (f.dwFlags & PFD_STEREO) != 0;
         if ((flags & PFD_STEREO_DONTCARE) == 0 && stereo != ((flags & PFD_STEREO) != 0)) continue;
         candidates.push_back(i);
     }
     // The best is the first format with the least cost in the first
-    // respect, then the next, in order of importance. Narrowing the field
-    // one respect at a time asks GLX only about formats still in the race.
+    // respect, then the next, in order of importance.
     const std::function<int(const PixelFormatInfo&)> costs[] = {
-        [&](const PixelFormatInfo& f) { return Cost(descriptor->cColorBits, f.colorBits); },
         [&](const PixelFormatInfo& f) {
-            return Cost(descriptor->cAlphaBits, CachedAttribute(f, kAlpha));
+            return Cost(descriptor->cColorBits, f.descriptor.cColorBits);
         },
         [&](const PixelFormatInfo& f) {
-            return Cost(descriptor->cDepthBits, CachedAttribute(f, kDepth));
+            return Cost(descriptor->cAlphaBits, f.descriptor.cAlphaBits);
         },
         [&](const PixelFormatInfo& f) {
-            return Cost(descriptor->cStencilBits, CachedAttribute(f, kStencil));
+            return Cost(descriptor->cDepthBits, f.descriptor.cDepthBits);
         },
-        [&](const PixelFormatInfo& f) { return Cost(descriptor->cAccumBits, AccumBits(f)); },
         [&](const PixelFormatInfo& f) {
-            return Cost(descriptor->cAuxBuffers, CachedAttribute(f, kAux));
+            return Cost(descriptor->cStencilBits, f.descriptor.cStencilBits);
         },
-        // Last: a format of the window's own visual spares replacing its X
-        // window.
-        [&](const PixelFormatInfo& f) { return f.visualInfo.visual == window.visual ? 0 : 1; }};
+        [&](const PixelFormatInfo& f) {
+            return Cost(descriptor->cAccumBits, f.descriptor.cAccumBits);
+        },
+        [&](const PixelFormatInfo& f) {
+            return Cost(descriptor->cAuxBuffers, f.descriptor.cAuxBuffers);
+        },
+        // Last: a format the window shows already spares replacing its
+        // native window.
+        [&](const PixelFormatInfo& f) {
+            return f.nativeVisual == 0 || f.nativeVisual == window.nativeVisual ? 0 : 1;
+        }};
     for (const auto& cost : costs) {
         if (candidates.size() <= 1) break;
         std::vector<int> values;
@@ -285,7 +226,7 @@ extern "C" int WINAPI DescribePixelFormat(HDC hdc, int format, UINT bytes,
     if (info == nullptr || bytes < sizeof(PIXELFORMATDESCRIPTOR)) {
         return Fail(ERROR_INVALID_PARAMETER, 0);
     }
-    *descriptor = Describe(*info);
+    *descriptor = info->descriptor;
     return count;
 }
 
@@ -313,14 +254,22 @@ extern "C" BOOL WINAPI SetPixelFormat(HDC hdc, int format,
     if (window->pixelFormat != 0) {
         return window->pixelFormat == format ? TRUE : Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
     }
-    // GLX draws only on a window of the configuration's visual; the X window
-    // is replaced behind the same HWND and HDC when it has another one.
-    const XVisualInfo& visual = info->visualInfo;
-    if (visual.visualid != XVisualIDFromVisual(window->visual) &&
-        !RecreateXWindow(*window, visual.visual, visual.depth)) {
+    // The window system readies the window for the config (X11 may replace
+    // its window behind the same HWND and HDC), then the surface is made.
+    const EGLDisplay display = GetEglDisplay();
+    if (!ThePlatform()->adoptConfig(*window, display, info->config)) {
         return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
     }
-    SetWindowPixelFormat(*window, format);
+    EGLSurface surface = EGL_NO_SURFACE;
+    {
+        const DriverLock driver;
+        surface = eglCreatePlatformWindowSurface(display, info->config,
+                                                 ThePlatform()->eglNativeWindow(*window), nullptr);
+    }
+    if (surface == EGL_NO_SURFACE) {
+        return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
+    }
+    SetWindowPixelFormat(*window, format, surface);
     return TRUE;
 }
 
@@ -340,10 +289,10 @@ extern "C" int WINAPI GetPixelFormat(HDC hdc) {
 extern "C" BOOL WINAPI SwapBuffers(HDC hdc) {
     const Relay relay("SwapBuffers");
     if (relay.Traced()) relay.Write("%p", static_cast<const void*>(hdc));
-    // Found and sent under the driver lock, which the window's end takes
-    // too: the swap reaches an X window that still exists, or is not sent.
-    // (A message loop does not take it: the swap, which waits for the frame
-    // to be drawn, holds up no other thread's loop.)
+    // Found and presented under the driver lock, which the window's end
+    // takes too: the swap reaches a surface that still exists, or none.
+    // (A message loop does not take it: the swap holds up no other
+    // thread's loop.)
     const DriverLock driver;
     WindowSnapshot window;
     if (!DrawableOf(hdc, window)) {
@@ -352,9 +301,13 @@ extern "C" BOOL WINAPI SwapBuffers(HDC hdc) {
     if (window.pixelFormat == 0) {
         return Fail<BOOL>(ERROR_INVALID_PIXEL_FORMAT, FALSE);
     }
-    // No error trap here: it would cost a round trip to the server on every
-    // frame. An error from an X window another client destroyed is reported
-    // on stderr and otherwise ignored.
-    glXSwapBuffers(GetDisplay(), window.xid);
+    // EGL swaps only a surface current on the calling thread; Win32 would
+    // swap any, but a frame is drawn with the DC bound, where this holds.
+    if (ThisThread().currentDC != hdc) {
+        return Fail<BOOL>(ERROR_INVALID_OPERATION, FALSE);
+    }
+    if (!eglSwapBuffers(GetEglDisplay(), window.surface)) {
+        return Fail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    }
     return TRUE;
 }

@@ -1,4 +1,4 @@
-#include <GL/glx.h>
+// WGL's contexts on EGL's.
 
 #include <map>
 #include <memory>
@@ -8,13 +8,15 @@
 namespace winsubset {
 namespace {
 
-GLXContext GlxOf(const ContextState& context) {
-    return static_cast<GLXContext>(context.glx);
+// EGL keeps the API a thread works with per thread: each call that makes or
+// binds a context names OpenGL's first.
+void UseOpenGL() {
+    eglBindAPI(EGL_OPENGL_API);
 }
 
-// Marks `handle` current on no thread. Only after GLX has let it go: while
+// Marks `handle` current on no thread. Only after EGL has let it go: while
 // it is marked, its window cannot be destroyed, so an unbind that flushes
-// drawing into the window (a single-buffered one) finds it still there.
+// drawing into the window finds it still there.
 void MarkNotCurrent(HGLRC handle) {
     Library& library = TheLibrary();
     std::lock_guard<std::mutex> lock(library.lock);
@@ -28,9 +30,10 @@ void MarkNotCurrent(HGLRC handle) {
 
 void ReleaseCurrent() {
     ThreadState& thread = ThisThread();
-    if (::Display* display = DisplayIfOpen()) {
+    {
         const DriverLock driver;
-        glXMakeContextCurrent(display, None, None, nullptr);
+        UseOpenGL();
+        eglMakeCurrent(GetEglDisplay(), EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     }
     MarkNotCurrent(thread.currentContext);
     thread.currentContext = nullptr;
@@ -58,8 +61,8 @@ void ReleaseWhenThreadEnds() {
 // Claims `handle` for the calling thread on `hdc`, under the table lock, so
 // two threads cannot both take it, and the owner's DestroyWindow sees the
 // claim (and is refused) or came first (and the window is not found).
-// ERROR_SUCCESS with the X window and GLX context to bind, or the error.
-DWORD Claim(HDC hdc, HGLRC handle, ::Window& xid, GLXContext& glx) {
+// ERROR_SUCCESS with the surface and EGL context to bind, or the error.
+DWORD Claim(HDC hdc, HGLRC handle, EGLSurface& surface, EGLContext& egl) {
     Library& library = TheLibrary();
     std::lock_guard<std::mutex> lock(library.lock);
     const auto found = library.contexts.find(handle);
@@ -69,19 +72,19 @@ DWORD Claim(HDC hdc, HGLRC handle, ::Window& xid, GLXContext& glx) {
     if (window->pixelFormat != context.pixelFormat) return ERROR_INVALID_PIXEL_FORMAT;
     const uint64_t self = ThisThread().serial;
     if (context.current && context.holder != self) return ERROR_BUSY;
-    // Moving from another DC of this thread's: GLX lets go of that one only
+    // Moving from another DC of this thread's: EGL lets go of that one only
     // in the bind, so its window stays held until then.
     context.leaving = context.current && context.dc != hdc ? context.dc : nullptr;
     context.current = true;
     context.holder = self;
     context.dc = hdc;
-    xid = window->xid;
-    glx = GlxOf(context);
+    surface = window->surface;
+    egl = context.egl;
     return ERROR_SUCCESS;
 }
 
 // After the bind: the DC the context left, if any, is free to go; after a
-// failed one, GLX kept what it had.
+// failed one, EGL kept what it had.
 void SettleClaim(HGLRC handle, bool bound) {
     Library& library = TheLibrary();
     std::lock_guard<std::mutex> lock(library.lock);
@@ -128,20 +131,23 @@ extern "C" HGLRC WINAPI wglCreateContext(HDC hdc) {
     if (!DrawableOf(hdc, window)) {
         return Fail<HGLRC>(ERROR_INVALID_HANDLE, nullptr);
     }
-    const PixelFormatInfo* format = LookupPixelFormat(window.pixelFormat);
-    if (format == nullptr) {
+    const EGLConfig config = ConfigOfPixelFormat(window.pixelFormat);
+    if (config == nullptr) {
         return Fail<HGLRC>(ERROR_INVALID_PIXEL_FORMAT, nullptr);
     }
-    ::Display* display = GetDisplay();
-    XErrorTrap trap(display);
-    const GLXContext glx =
-        glXCreateNewContext(display, static_cast<GLXFBConfig>(FramebufferConfigOf(*format)),
-                            GLX_RGBA_TYPE, nullptr, True);
-    if (trap.Finish() != Success || glx == nullptr) {
+    EGLContext egl = EGL_NO_CONTEXT;
+    {
+        // No attributes: the compatibility profile WGL's contexts have,
+        // where OpenGL 1.1's calls work.
+        const DriverLock driver;
+        UseOpenGL();
+        egl = eglCreateContext(GetEglDisplay(), config, EGL_NO_CONTEXT, nullptr);
+    }
+    if (egl == EGL_NO_CONTEXT) {
         return Fail<HGLRC>(ERROR_INVALID_PARAMETER, nullptr);
     }
     auto context = std::make_unique<ContextState>();
-    context->glx = glx;
+    context->egl = egl;
     context->pixelFormat = window.pixelFormat;
     Library& library = TheLibrary();
     std::lock_guard<std::mutex> lock(library.lock);
@@ -167,17 +173,23 @@ extern "C" BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC handle) {
     }
     // The claim keeps the window from going, whatever the owner does; the
     // driver lock keeps the bind apart from other threads' traps.
-    ::Window xid = 0;
-    GLXContext glx = nullptr;
-    if (const DWORD refused = Claim(hdc, handle, xid, glx); refused != ERROR_SUCCESS) {
+    EGLSurface surface = EGL_NO_SURFACE;
+    EGLContext egl = EGL_NO_CONTEXT;
+    if (const DWORD refused = Claim(hdc, handle, surface, egl); refused != ERROR_SUCCESS) {
         return Fail<BOOL>(refused, FALSE);
     }
-    // No error trap: binding happens twice a frame, and a trap costs a round
-    // trip. GLX reports a failed bind through the result.
     bool bound = false;
     {
         const DriverLock driver;
-        bound = glXMakeContextCurrent(GetDisplay(), xid, xid, glx) != False;
+        UseOpenGL();
+        const EGLDisplay display = GetEglDisplay();
+        bound = eglMakeCurrent(display, surface, surface, egl) != EGL_FALSE;
+        // A swap never waits for the display: a hidden window gets no
+        // frames, and a swap that waited for one would stop the loop that
+        // would handle its close. Set on every bind (it costs no round
+        // trip): a surface remembered as set could be a new one at the
+        // same address.
+        if (bound) eglSwapInterval(display, 0);
     }
     // Only a failed bind, or a context moving between this thread's DCs,
     // leaves the claim to settle: a frame's bind takes the table lock once.
@@ -213,7 +225,7 @@ extern "C" BOOL WINAPI wglDeleteContext(HGLRC handle) {
         library.contexts.erase(found);
     }
     const DriverLock driver;
-    glXDestroyContext(GetDisplay(), GlxOf(*context));
+    eglDestroyContext(GetEglDisplay(), context->egl);
     return TRUE;
 }
 

@@ -1,14 +1,38 @@
 #pragma once
 
-// The subset of the Win32 API this program and its tests use, implemented on
-// Xlib and GLX by the winsubset library. Types, field order and constant values
-// follow Win32; calling conventions do not exist on x86-64 Linux, so WINAPI
-// and CALLBACK expand to nothing.
+// The subset of the Win32 API this program and its tests use, implemented by
+// the winsubset library on Wayland or on X11, with EGL for OpenGL. Types,
+// field order and constant values follow Win32; calling conventions do not
+// exist on x86-64 Linux, so WINAPI and CALLBACK expand to nothing.
+//
+// The window system is chosen once, at the first call that needs one:
+// WINSUBSET_PLATFORM=wayland or x11 names it; otherwise Wayland when a
+// compositor answers (WAYLAND_DISPLAY), else X11 (DISPLAY). With neither,
+// CreateWindowExA fails with ERROR_DC_NOT_FOUND. A window system that goes
+// away (the X server ends, the compositor quits) ends the process with
+// status 1 and a line on stderr, as Xlib would.
+//
+// Where the two differ:
+//   - Wayland never tells a client where its window is, nor lets it choose:
+//     a window keeps the position it was created with (CW_USEDEFAULT: its
+//     place in the cascade), sends no WM_MOVE, and the wheel's screen
+//     coordinates are that position plus the pointer's place in the client
+//     area.
+//   - On Wayland the title bar is the compositor's, or libdecor's where the
+//     compositor draws none; either way it lies outside the client area, and
+//     its close button posts WM_SYSCOMMAND/SC_CLOSE as on X11. A hidden
+//     window has no buffer on the screen.
+//
+// OpenGL. Every pixel format is double-buffered (EGL's window surfaces
+// are), with no accumulation or auxiliary buffers. SwapBuffers swaps the DC
+// bound on the calling thread (EGL swaps only that one; elsewhere it fails
+// with ERROR_INVALID_OPERATION) and never waits for the display: a swap
+// interval of 0, so a hidden window does not stop the loop that draws it.
 //
 // Threads. As in Win32, a window belongs to the thread that created it, and
 // its procedure runs only on that thread: for messages that thread sends,
 // dispatches or pumps, and for the window system's events, which whichever
-// thread reads them off the X connection leaves in the owner's queue until
+// thread reads them off the connection leaves in the owner's queue until
 // the owner calls PeekMessageA. Each thread has its own message queue, last
 // error and current OpenGL context.
 //   From any thread: PostMessageA (to a window, or to the caller's own queue
@@ -78,9 +102,9 @@ typedef void* HANDLE;
 
 // Handles are distinct opaque pointer types, as with Win32's STRICT.
 #define WINSUBSET_DECLARE_HANDLE(name) \
-    struct name##__ {               \
-        int unused;                 \
-    };                              \
+    struct name##__ {                  \
+        int unused;                    \
+    };                                 \
     typedef struct name##__* name
 WINSUBSET_DECLARE_HANDLE(HWND);
 WINSUBSET_DECLARE_HANDLE(HDC);
@@ -367,6 +391,7 @@ typedef ULONG_PTR DWORD_PTR;
 #define ERROR_CLASS_DOES_NOT_EXIST 1411
 #define ERROR_DC_NOT_FOUND 1425
 #define ERROR_INVALID_PIXEL_FORMAT 2000
+#define ERROR_INVALID_OPERATION 4317
 
 // Start-up.
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 
-#include "core/internal.h"
 #include "wayland/wayland.h"
 
 namespace winsubset {
@@ -23,20 +22,15 @@ Window& Of(WindowState& state) {
 // The size the core has not heard of yet goes to the owner's thread, which
 // resizes the EGL window there: Mesa's resize hook touches the drawable
 // without a lock of its own, and the owner is the thread that draws, as a
-// Win32 program's window thread does. Events before the core entered the
-// window wait for the first call that names it.
+// Win32 program's window thread does. A configure before the core entered
+// the window (the first, in createWindow) waits for the next table call.
 void Report(Window& window) {
-    if (window.hwnd == nullptr ||
-        (window.width == window.reportedWidth && window.height == window.reportedHeight)) {
-        return;
-    }
-    window.reportedWidth = window.width;
-    window.reportedHeight = window.height;
+    if (window.width == window.reportedWidth && window.height == window.reportedHeight) return;
     const int x = window.x;
     const int y = window.y;
     const int width = window.width;
     const int height = window.height;
-    ToOwner(window, [=](HWND hwnd) {
+    const bool sent = ToOwner(window, [=](HWND hwnd) {
         WindowState* state = LookupWindow(hwnd);
         if (state == nullptr || state->native == nullptr) return;
         {
@@ -45,12 +39,10 @@ void Report(Window& window) {
         }
         Configured(hwnd, x, y, width, height);
     });
-}
-
-// The core's record names the window from now on.
-void Adopt(Window& window, const WindowState& state) {
-    window.hwnd = state.handle;
-    Report(window);
+    if (sent) {
+        window.reportedWidth = width;
+        window.reportedHeight = height;
+    }
 }
 
 void Map(Window& window) {
@@ -118,9 +110,7 @@ void AfterConfigure(Window& window) {
 
 void CloseRequested(Window& window) {
     // Only the close box and Alt+F4 (the compositor's binding) come here.
-    ToOwner(window, [](HWND hwnd) {
-        if (LookupWindow(hwnd) != nullptr) CloseAsked(hwnd);
-    });
+    ToOwner(window, [](HWND hwnd) { CloseAsked(hwnd); });
 }
 
 std::unique_ptr<NativeWindow> NewWindow(const WindowState& state, bool /*positioned*/) {
@@ -129,8 +119,7 @@ std::unique_ptr<NativeWindow> NewWindow(const WindowState& state, bool /*positio
     Connection& c = TheConnection();
     const std::lock_guard<std::mutex> hold(c.lock);
     auto window = std::make_unique<Window>();
-    window->hwnd = state.handle;
-    window->owner = state.thread;
+    window->id = c.nextId++;
     window->x = state.x;
     window->y = state.y;
     // A surface has at least one pixel; so does an EGL window.
@@ -161,7 +150,7 @@ std::unique_ptr<NativeWindow> NewWindow(const WindowState& state, bool /*positio
 bool AdoptConfig(WindowState& state, EGLDisplay /*display*/, EGLConfig /*config*/) {
     // Any config draws on any surface here.
     const std::lock_guard<std::mutex> hold(TheConnection().lock);
-    Adopt(Of(state), state);
+    Report(Of(state));
     Flush();
     return true;
 }
@@ -169,7 +158,7 @@ bool AdoptConfig(WindowState& state, EGLDisplay /*display*/, EGLConfig /*config*
 void* EglNativeWindow(WindowState& state) {
     const std::lock_guard<std::mutex> hold(TheConnection().lock);
     Window& window = Of(state);
-    Adopt(window, state);
+    Report(window);
     if (window.egl == nullptr) {
         // The size the core knows: a newer one reaches it, and this window,
         // on the owner's thread.
@@ -189,7 +178,7 @@ void Show(WindowState& state, bool visible) {
     Connection& c = TheConnection();
     const std::lock_guard<std::mutex> hold(c.lock);
     Window& window = Of(state);
-    Adopt(window, state);
+    Report(window);
     if (visible != window.visible) {
         window.visible = visible;
         if (!visible) {

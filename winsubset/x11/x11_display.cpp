@@ -1,12 +1,29 @@
-#include "core/internal.h"
+#include "x11/x11.h"
 
 #include <X11/Xutil.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
+#include <mutex>
 
 namespace winsubset {
 namespace {
+
+// The X connection, opened once; Xlib makes each call on it safe from any
+// thread, and its display lock is the X lock (core/library.h).
+struct Connection {
+    std::once_flag once;
+    std::atomic<::Display*> display{nullptr};  // published once `atoms` is set
+    Atoms atoms = {};
+    XErrorTrap* innermostTrap = nullptr;  // under the X lock
+};
+
+Connection& TheConnection() {
+    // Never destroyed, as the library is not.
+    static Connection* const connection = new Connection;
+    return *connection;
+}
 
 // Errors of requests that no trap checks (a swap on a window another client
 // destroyed, say): Xlib's default handler would end the process, and a
@@ -37,12 +54,12 @@ int ConnectionLost(::Display* /*display*/) {
 
 ::Display* DisplayIfOpen() {
     // Never opens, so it never waits on a thread that is opening.
-    return TheLibrary().display.load(std::memory_order_acquire);
+    return TheConnection().display.load(std::memory_order_acquire);
 }
 
 ::Display* GetDisplay() {
-    Library& library = TheLibrary();
-    std::call_once(library.displayOnce, [&] {
+    Connection& connection = TheConnection();
+    std::call_once(connection.once, [&] {
         // Before any connection: Xlib then locks each call, and the
         // subset's threads share this one.
         XInitThreads();
@@ -58,19 +75,19 @@ int ConnectionLost(::Display* /*display*/) {
         char* names[] = {wmProtocols, wmDeleteWindow, netWmName, utf8String};
         Atom atoms[4] = {};
         XInternAtoms(display, names, 4, False, atoms);
-        library.atoms = {atoms[0], atoms[1], atoms[2], atoms[3]};
-        library.display.store(display, std::memory_order_release);
+        connection.atoms = {atoms[0], atoms[1], atoms[2], atoms[3]};
+        connection.display.store(display, std::memory_order_release);
     });
     return DisplayIfOpen();
 }
 
 const Atoms& GetAtoms() {
     // Written once, before the display is published.
-    return TheLibrary().atoms;
+    return TheConnection().atoms;
 }
 
 // A trap holds the X lock from open to close, as Wine's X11 driver does
-// (and the driver lock before it, so that no GLX call of another thread
+// (and the driver lock before it, so that no EGL call of another thread
 // swaps the error handler or waits on Xlib inside the driver's own lock):
 // no other thread sends a request on the connection meanwhile, the subset's
 // nor the OpenGL driver's drawing on another thread, so the requests after
@@ -81,8 +98,8 @@ XErrorTrap::XErrorTrap(::Display* display) : driver(TheLibrary().driver), displa
     XLockDisplay(display);
     firstSerial = NextRequest(display);
     previous = XSetErrorHandler(Handle);
-    outer = TheLibrary().innermostTrap;
-    TheLibrary().innermostTrap = this;
+    outer = TheConnection().innermostTrap;
+    TheConnection().innermostTrap = this;
 }
 
 XErrorTrap::~XErrorTrap() {
@@ -95,7 +112,7 @@ int XErrorTrap::Finish() {
         // Every request sent since the trap opened has been answered after
         // this, so each of their errors has reached Handle.
         XSync(display, False);
-        TheLibrary().innermostTrap = outer;
+        TheConnection().innermostTrap = outer;
         XSetErrorHandler(previous);
         XUnlockDisplay(display);
         driver.unlock();
@@ -108,7 +125,7 @@ int XErrorTrap::Handle(::Display* display, XErrorEvent* event) {
     // error of an earlier request, or of another connection, goes to the
     // handler that was there before the outermost trap opened.
     XErrorTrap* outermost = nullptr;
-    for (XErrorTrap* trap = TheLibrary().innermostTrap; trap != nullptr; trap = trap->outer) {
+    for (XErrorTrap* trap = TheConnection().innermostTrap; trap != nullptr; trap = trap->outer) {
         if (trap->display == display && event->serial >= trap->firstSerial) {
             if (trap->error == Success) trap->error = event->error_code;
             return 0;

@@ -4,8 +4,7 @@
 
 #include <atomic>
 
-#include "core/internal.h"
-#include "core/key_translation.h"
+#include "x11/x11.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib-xcb.h>

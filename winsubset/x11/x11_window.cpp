@@ -1,6 +1,6 @@
 // The X window behind each Win32 window: its creation, its hints to the
-// window manager, and its replacement when a pixel format needs another
-// visual.
+// window manager, its replacement when a pixel format needs another visual,
+// and its end.
 
 #include <X11/Xutil.h>
 
@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "core/internal.h"
+#include "x11/x11.h"
 
 namespace winsubset {
 namespace {
@@ -44,19 +44,17 @@ std::string ResourceName() {
     return path.substr(path.find_last_of('/') + 1);
 }
 
-}  // namespace
-
 // Everything a window manager needs to know about one of our X windows.
-void DescribeToWindowManager(::Display* display, const WindowState& window,
-                             const std::string& className, bool positioned) {
+void DescribeToWindowManager(::Display* display, ::Window xid, const WindowState& window,
+                             bool positioned) {
     const XLock hold(display);
     Atom deleteWindow = GetAtoms().wmDeleteWindow;
-    XSetWMProtocols(display, window.xid, &deleteWindow, 1);
+    XSetWMProtocols(display, xid, &deleteWindow, 1);
 
     std::string instanceName = ResourceName();
-    std::string classUtf8 = AnsiToUtf8(className.c_str());
+    std::string classUtf8 = AnsiToUtf8(window.className.c_str());
     XClassHint classHint = {instanceName.data(), classUtf8.data()};
-    XSetClassHint(display, window.xid, &classHint);
+    XSetClassHint(display, xid, &classHint);
 
     XSizeHints sizeHints = {};
     sizeHints.flags = PSize | (positioned ? USPosition : PPosition);
@@ -69,8 +67,8 @@ void DescribeToWindowManager(::Display* display, const WindowState& window,
         sizeHints.min_width = sizeHints.max_width = window.clientWidth;
         sizeHints.min_height = sizeHints.max_height = window.clientHeight;
     }
-    XSetWMNormalHints(display, window.xid, &sizeHints);
-    SetTitle(display, window.xid, window.title);
+    XSetWMNormalHints(display, xid, &sizeHints);
+    SetTitle(display, xid, window.title);
     XFlush(display);
 }
 
@@ -110,23 +108,82 @@ void DestroyXWindow(::Display* display, ::Window xid, Colormap colormap) {
     trap.Finish();
 }
 
-bool RecreateXWindow(WindowState& window, ::Visual* visual, int depth) {
+}  // namespace
+
+std::unique_ptr<NativeWindow> CreateX11Window(const WindowState& window, bool positioned) {
     ::Display* display = GetDisplay();
+    const int screen = DefaultScreen(display);
+    auto x11 = std::make_unique<X11Window>();
+    x11->visual = DefaultVisual(display, screen);
+    x11->depth = DefaultDepth(display, screen);
+    x11->xid = CreateXWindow(display, window, x11->visual, x11->depth, x11->colormap);
+    if (x11->xid == 0) return nullptr;
+    x11->id = x11->xid;
+    x11->visualId = static_cast<int>(XVisualIDFromVisual(x11->visual));
+    DescribeToWindowManager(display, x11->xid, window, positioned);
+    return x11;
+}
+
+bool AdoptConfigX11(WindowState& window, EGLDisplay egl, EGLConfig config) {
+    // EGL draws only on a window of the config's visual; the X window is
+    // replaced behind the same HWND and HDC when it has another one.
+    EGLint visualId = 0;
+    eglGetConfigAttrib(egl, config, EGL_NATIVE_VISUAL_ID, &visualId);
+    X11Window& x11 = X11Of(window);
+    if (static_cast<VisualID>(visualId) == XVisualIDFromVisual(x11.visual)) return true;
+    ::Display* display = GetDisplay();
+    XVisualInfo wanted = {};
+    wanted.visualid = static_cast<VisualID>(visualId);
+    int count = 0;
+    XVisualInfo* found = XGetVisualInfo(display, VisualIDMask, &wanted, &count);
+    if (found == nullptr) return false;
+    ::Visual* visual = found->visual;
+    const int depth = found->depth;
+    XFree(found);
     Colormap colormap = 0;
     const ::Window replacement = CreateXWindow(display, window, visual, depth, colormap);
-    if (replacement == 0) {
-        return false;
-    }
-    const ::Window old = window.xid;
-    const Colormap oldColormap = window.colormap;
-    ReplaceXWindow(window, replacement, visual, depth, colormap);
-    DescribeToWindowManager(display, window, window.className, true);
+    if (replacement == 0) return false;
+    const ::Window old = x11.xid;
+    const Colormap oldColormap = x11.colormap;
+    x11.xid = replacement;
+    x11.visual = visual;
+    x11.depth = depth;
+    x11.colormap = colormap;
+    x11.framed = false;  // a new X window starts on the root
+    SetNativeId(window, replacement, visualId);
+    DescribeToWindowManager(display, replacement, window, true);
     if (window.visible) {
         const XLock hold(display);
         XMapWindow(display, replacement);
     }
     DestroyXWindow(display, old, oldColormap);
     return true;
+}
+
+void ShowX11Window(WindowState& window, bool visible) {
+    ::Display* display = GetDisplay();
+    const ::Window xid = X11Of(window).xid;
+    // Every request of the subset's goes under the X lock, so that none
+    // lands inside another thread's error trap.
+    const XLock hold(display);
+    if (visible) {
+        XMapWindow(display, xid);
+    } else {
+        XUnmapWindow(display, xid);
+    }
+    XFlush(display);
+}
+
+void DestroyX11Window(WindowState& window, bool gone) {
+    ::Display* display = DisplayIfOpen();
+    const X11Window& x11 = X11Of(window);
+    if (display == nullptr) return;
+    const XLock hold(display);
+    if (!gone) {
+        DestroyXWindow(display, x11.xid, x11.colormap);
+    } else if (x11.colormap != 0) {
+        XFreeColormap(display, x11.colormap);
+    }
 }
 
 }  // namespace winsubset

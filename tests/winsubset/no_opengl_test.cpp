@@ -1,4 +1,5 @@
-// On a display without GLX: windows exist, pixel formats do not.
+// On a display where the OpenGL driver can make nothing (an X server of
+// 8-bit colour): windows exist, pixel formats do not.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -9,9 +10,9 @@
 
 namespace {
 
-TEST(NoGlx, WindowsWorkButNoPixelFormatIsOffered) {
-    ASSERT_FALSE(FixtureDisplay("noglx").empty())
-        << "needs the noglx_display fixture (ctest starts it)";
+TEST(NoOpenGL, WindowsWorkButNoPixelFormatIsOffered) {
+    ASSERT_FALSE(FixtureDisplay("depth8").empty())
+        << "needs the depth8_display fixture (ctest starts it)";
     HWND hwnd = RecordingWindow::Create();
     ASSERT_NE(hwnd, nullptr);
     HDC hdc = GetDC(hwnd);

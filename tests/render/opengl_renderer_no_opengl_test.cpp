@@ -1,4 +1,5 @@
-// On a display without GLX the renderer cannot start, and creates nothing.
+// Where the OpenGL driver can make nothing (an X server of 8-bit colour) the
+// renderer cannot start, and creates nothing.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -9,9 +10,9 @@
 
 namespace {
 
-TEST(OpenGLRendererNoGlx, InitializeFailsWithoutCreatingAContext) {
-    ASSERT_FALSE(FixtureDisplay("noglx").empty())
-        << "needs the noglx_display fixture (ctest starts it)";
+TEST(OpenGLRendererNoOpenGL, InitializeFailsWithoutCreatingAContext) {
+    ASSERT_FALSE(FixtureDisplay("depth8").empty())
+        << "needs the depth8_display fixture (ctest starts it)";
     HWND hwnd = RecordingWindow::Create();
     ASSERT_NE(hwnd, nullptr);
     OpenGLRenderer renderer(GetDC(hwnd));
