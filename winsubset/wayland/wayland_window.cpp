@@ -173,7 +173,9 @@ void* EglNativeWindow(WindowState& state) {
 // when it is configured, else at its configure) and shows what the content
 // last swapped; hidden, it is unmapped and loses its role, which a later
 // show makes anew (an unmapped toplevel must be configured again before it
-// may show, and its title and limits are forgotten).
+// may show, and its title and limits are forgotten). The buffer goes before
+// the role: a role made for a surface that still has one is a protocol
+// error, and Weston 10 has crashed on it.
 void Show(WindowState& state, bool visible) {
     Connection& c = TheConnection();
     const std::lock_guard<std::mutex> hold(c.lock);
