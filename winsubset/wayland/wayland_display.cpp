@@ -173,7 +173,9 @@ bool Connect() {
     // The globals, then what the bound ones send at once (output modes,
     // seat capabilities). A compositor that accepts the connection and
     // never answers counts as none.
-    if (!Roundtrip(5000) || !Roundtrip(5000)) {
+    bool answered = true;
+    for (int round = 0; round < 2 && answered; ++round) answered = Roundtrip(5000);
+    if (!answered) {
         std::fprintf(stderr, "winsubset: the Wayland compositor does not answer\n");
         Disconnect(c);
         return false;
