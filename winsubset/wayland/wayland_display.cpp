@@ -232,7 +232,11 @@ void ScreenSize(int& width, int& height) {
 
 void Pump() {
     Connection& c = TheConnection();
-    const std::lock_guard<std::mutex> hold(c.lock);
+    // Never waits for the lock: the thread that holds it is pumping, or
+    // sending and about to let go, and whatever it reads reaches each
+    // window's owner all the same.
+    const std::unique_lock<std::mutex> hold(c.lock, std::try_to_lock);
+    if (!hold.owns_lock()) return;
     ReadAndDispatch(0);
     RepeatKeys();
     Flush();
@@ -322,6 +326,8 @@ bool DispatchUntil(const std::function<bool()>& done, int ceilingMs) {
 //   when the window is shown again.
 // - The frame is the compositor's (xdg-decoration) or libdecor's, outside
 //   the client area either way.
+// - Buffers are at scale 1: on an output of scale 2 the compositor enlarges
+//   the window, as Windows does for a program that is not DPI-aware.
 const Platform kWaylandPlatform = {
     "wayland",
     wayland::Connect,

@@ -47,7 +47,12 @@ void Report(Window& window) {
 
 void Map(Window& window) {
     wl_surface_attach(window.surface, TheConnection().filler, 0, 0);
-    wl_surface_damage_buffer(window.surface, 0, 0, 1, 1);
+    // damage_buffer is wl_surface 4's; one pixel is the same either way.
+    if (wl_proxy_get_version(reinterpret_cast<wl_proxy*>(window.surface)) >= 4) {
+        wl_surface_damage_buffer(window.surface, 0, 0, 1, 1);
+    } else {
+        wl_surface_damage(window.surface, 0, 0, 1, 1);
+    }
     wl_surface_commit(window.surface);
 }
 
