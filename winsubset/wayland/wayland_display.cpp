@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "wayland/wayland.h"
@@ -166,6 +167,12 @@ bool Roundtrip(int ceilingMs) {
 bool Connect() {
     Connection& c = TheConnection();
     const std::lock_guard<std::mutex> hold(c.lock);
+    // A session names its compositor; without a name libwayland would try
+    // "wayland-0" and, with no XDG_RUNTIME_DIR either (an X session as
+    // root), say so on stderr before X11 is tried.
+    if (std::getenv("WAYLAND_DISPLAY") == nullptr && std::getenv("WAYLAND_SOCKET") == nullptr) {
+        return false;
+    }
     c.display = wl_display_connect(nullptr);
     if (c.display == nullptr) return false;
     c.registry = wl_display_get_registry(c.display);
