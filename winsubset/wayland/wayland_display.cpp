@@ -18,6 +18,7 @@
 
 #include "wayland/wayland.h"
 #include "xdg-decoration-unstable-v1-client-protocol.h"
+#include "viewporter-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace winsubset {
@@ -71,6 +72,8 @@ void Global(void* /*data*/, wl_registry* registry, uint32_t name, const char* in
         c.subcompositor = static_cast<wl_subcompositor*>(bind(&wl_subcompositor_interface, 1));
     } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
         c.shm = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
+    } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0) {
+        c.viewporter = static_cast<wp_viewporter*>(bind(&wp_viewporter_interface, 1));
     } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0) {
         c.wmBase = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 2));
         xdg_wm_base_add_listener(c.wmBase, &kWmBaseListener, nullptr);
@@ -142,6 +145,7 @@ void Disconnect(Connection& c) {
     c.compositor = nullptr;
     c.subcompositor = nullptr;
     c.shm = nullptr;
+    c.viewporter = nullptr;
     c.wmBase = nullptr;
     c.decorationManager = nullptr;
     c.decor = nullptr;
