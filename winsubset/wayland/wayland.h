@@ -10,9 +10,7 @@
 // default queue. Listeners therefore run under it, on whichever thread
 // pumped; they never call into the core directly (only the owner's thread
 // may) but hand each event over with RunOnOwner, which takes
-// Library::lock. Nothing the core calls with Library::lock held may take
-// it: a record is torn down by destroyWindow, never by its destructor,
-// which the core runs under Library::lock.
+// Library::lock, as the lookup of the window by its id does.
 
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
@@ -24,12 +22,15 @@
 #include <thread>
 #include <vector>
 
+#include "core/internal.h"
 #include "core/platform.h"
 #include "core/window_events.h"
 
 struct libdecor;
 struct libdecor_frame;
 struct wl_egl_window;
+struct wp_viewport;
+struct wp_viewporter;
 struct xdg_wm_base;
 struct xdg_surface;
 struct xdg_toplevel;
@@ -39,12 +40,9 @@ struct zxdg_toplevel_decoration_v1;
 namespace winsubset {
 namespace wayland {
 
+// Events find the Win32 window through NativeWindow::id, a serial never
+// reused, which the core enters with the window once createWindow returns.
 struct Window : NativeWindow {
-    // Set from the core's record at every call that brings one; nullptr
-    // until the core has entered the window (events before then are kept
-    // or dropped, see wayland_window.cpp).
-    HWND hwnd = nullptr;
-    std::thread::id owner;
     // Wayland never tells a client where its window is, nor lets it choose:
     // the place it was created with stays its place for good.
     int x = 0;
@@ -53,19 +51,24 @@ struct Window : NativeWindow {
     int width = 0;
     int height = 0;
     // The size the core last heard of; another one is reported on the
-    // owner's thread (wl_egl_window_resize included).
+    // owner's thread (wl_egl_window_resize included), once the core knows
+    // the window.
     int reportedWidth = 0;
     int reportedHeight = 0;
     bool fixedSize = false;
     bool minimizeBox = false;
     std::string title;  // UTF-8
-    // `surface` is the toplevel, given a one-pixel buffer while shown;
+    // `surface` is the toplevel, given a one-pixel buffer while shown,
+    // which `viewport` stretches to the client size: Weston places a new
+    // window by its surface's size, and a one-pixel one went anywhere,
+    // half off the screen.
     // `content` is a desynchronised subsurface covering it, which EGL draws
     // on. Swaps then never touch the toplevel's role: a swap while hidden,
     // or before the compositor has configured the toplevel (a protocol
     // error on the toplevel itself), goes to a surface that is simply not
     // on screen.
     wl_surface* surface = nullptr;
+    wp_viewport* viewport = nullptr;  // none without wp_viewporter
     wl_surface* content = nullptr;
     wl_subsurface* subsurface = nullptr;
     wl_egl_window* egl = nullptr;  // owner's thread only
@@ -123,11 +126,13 @@ struct Connection {
     wl_compositor* compositor = nullptr;
     wl_subcompositor* subcompositor = nullptr;
     wl_shm* shm = nullptr;
+    wp_viewporter* viewporter = nullptr;
     xdg_wm_base* wmBase = nullptr;
     zxdg_decoration_manager_v1* decorationManager = nullptr;
     libdecor* decor = nullptr;
     bool decorFailed = false;
     wl_buffer* filler = nullptr;  // the toplevels' one-pixel buffer
+    uintptr_t nextId = 1;
     std::vector<Output> outputs;
     std::vector<Window*> windows;
     Seat seat;
@@ -140,13 +145,16 @@ Connection& TheConnection();
 // surfaces of others (libdecor's decorations) or gone ones.
 Window* WindowOfSurface(wl_surface* surface);
 
-// Runs `event` on `window`'s owner with its handle, if the window still
-// exists there by then and the core has entered it.
+// Runs `event` on `window`'s owner with its handle; false when the core
+// has not entered the window (yet) or has forgotten it. The event finds the
+// window gone when the owner destroyed it meanwhile.
 template <typename Event>
-void ToOwner(const Window& window, Event event) {
-    const HWND hwnd = window.hwnd;
-    if (hwnd == nullptr) return;
-    RunOnOwner(window.owner, [hwnd, event]() { event(hwnd); });
+bool ToOwner(const Window& window, Event event) {
+    HWND hwnd = nullptr;
+    std::thread::id owner;
+    if (!WindowOfNativeId(window.id, hwnd, owner)) return false;
+    RunOnOwner(owner, [hwnd, event]() { event(hwnd); });
+    return true;
 }
 
 // wayland_display.cpp: ends the process when the compositor is gone.

@@ -12,7 +12,6 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "core/internal.h"
 #include "wayland/wayland.h"
 
 namespace winsubset {
@@ -195,7 +194,7 @@ const wl_pointer_listener kPointerListener = {
 
 void Keymap(void* /*data*/, wl_keyboard* /*keyboard*/, uint32_t format, int32_t fd, uint32_t size) {
     Seat& seat = TheConnection().seat;
-    if (format != WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1) {
+    if (format != WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 || size == 0) {
         close(fd);
         return;
     }
@@ -238,16 +237,15 @@ void KeyboardLeave(void* /*data*/, wl_keyboard* /*keyboard*/, uint32_t /*serial*
     seat.keyboardWindow = nullptr;
 }
 
-void SendKey(Seat& seat, uint32_t key, bool press, uint32_t time) {
+void SendKey(Seat& seat, uint32_t key, bool press, uint32_t time, bool repeat = false) {
     if (seat.keyboardWindow == nullptr || seat.state == nullptr) return;
     // Wayland's key is the evdev code, as the translation wants it.
     const Win32Key translated = TranslateKey(seat.state, key);
     if (translated.vk == 0) return;  // nothing under this keymap: no message
     std::string text = press ? TypedText(seat.state, key) : std::string();
     const HeldKeys held = Held(seat);
-    ToOwner(*seat.keyboardWindow, [=](HWND hwnd) {
-        if (LookupWindow(hwnd) != nullptr) KeyInput(hwnd, translated, press, held, time, text);
-    });
+    ToOwner(*seat.keyboardWindow,
+            [=](HWND hwnd) { KeyInput(hwnd, translated, press, held, time, text, repeat); });
 }
 
 void Key(void* /*data*/, wl_keyboard* /*keyboard*/, uint32_t /*serial*/, uint32_t time,
@@ -341,7 +339,7 @@ void RepeatKeys() {
     // key was down). A thread that pumped late gets one, not a burst; the
     // time is the compositor's clock's, counted on from the press.
     const auto late = static_cast<uint32_t>(now - seat.repeatDue);
-    SendKey(seat, seat.repeatKey, true, seat.repeatTime + late);
+    SendKey(seat, seat.repeatKey, true, seat.repeatTime + late, true);
     const int period = std::max(1000 / seat.repeatRate, 1);
     seat.repeatTime += late + static_cast<uint32_t>(period);
     seat.repeatDue = now + period;

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "core/internal.h"
+#include "viewporter-client-protocol.h"
 #include "wayland/wayland.h"
 
 namespace winsubset {
@@ -23,20 +23,15 @@ Window& Of(WindowState& state) {
 // The size the core has not heard of yet goes to the owner's thread, which
 // resizes the EGL window there: Mesa's resize hook touches the drawable
 // without a lock of its own, and the owner is the thread that draws, as a
-// Win32 program's window thread does. Events before the core entered the
-// window wait for the first call that names it.
+// Win32 program's window thread does. A configure before the core entered
+// the window (the first, in createWindow) waits for the next table call.
 void Report(Window& window) {
-    if (window.hwnd == nullptr ||
-        (window.width == window.reportedWidth && window.height == window.reportedHeight)) {
-        return;
-    }
-    window.reportedWidth = window.width;
-    window.reportedHeight = window.height;
+    if (window.width == window.reportedWidth && window.height == window.reportedHeight) return;
     const int x = window.x;
     const int y = window.y;
     const int width = window.width;
     const int height = window.height;
-    ToOwner(window, [=](HWND hwnd) {
+    const bool sent = ToOwner(window, [=](HWND hwnd) {
         WindowState* state = LookupWindow(hwnd);
         if (state == nullptr || state->native == nullptr) return;
         {
@@ -45,17 +40,23 @@ void Report(Window& window) {
         }
         Configured(hwnd, x, y, width, height);
     });
-}
-
-// The core's record names the window from now on.
-void Adopt(Window& window, const WindowState& state) {
-    window.hwnd = state.handle;
-    Report(window);
+    if (sent) {
+        window.reportedWidth = width;
+        window.reportedHeight = height;
+    }
 }
 
 void Map(Window& window) {
+    if (window.viewport != nullptr) {
+        wp_viewport_set_destination(window.viewport, window.width, window.height);
+    }
     wl_surface_attach(window.surface, TheConnection().filler, 0, 0);
-    wl_surface_damage_buffer(window.surface, 0, 0, 1, 1);
+    // damage_buffer is wl_surface 4's; one pixel is the same either way.
+    if (wl_proxy_get_version(reinterpret_cast<wl_proxy*>(window.surface)) >= 4) {
+        wl_surface_damage_buffer(window.surface, 0, 0, 1, 1);
+    } else {
+        wl_surface_damage(window.surface, 0, 0, 1, 1);
+    }
     wl_surface_commit(window.surface);
 }
 
@@ -69,10 +70,12 @@ void Teardown(Window& window) {
     if (window.egl != nullptr) wl_egl_window_destroy(window.egl);
     if (window.subsurface != nullptr) wl_subsurface_destroy(window.subsurface);
     if (window.content != nullptr) wl_surface_destroy(window.content);
+    if (window.viewport != nullptr) wp_viewport_destroy(window.viewport);
     if (window.surface != nullptr) wl_surface_destroy(window.surface);
     window.egl = nullptr;
     window.subsurface = nullptr;
     window.content = nullptr;
+    window.viewport = nullptr;
     window.surface = nullptr;
 }
 
@@ -118,9 +121,7 @@ void AfterConfigure(Window& window) {
 
 void CloseRequested(Window& window) {
     // Only the close box and Alt+F4 (the compositor's binding) come here.
-    ToOwner(window, [](HWND hwnd) {
-        if (LookupWindow(hwnd) != nullptr) CloseAsked(hwnd);
-    });
+    ToOwner(window, [](HWND hwnd) { CloseAsked(hwnd); });
 }
 
 std::unique_ptr<NativeWindow> NewWindow(const WindowState& state, bool /*positioned*/) {
@@ -129,8 +130,7 @@ std::unique_ptr<NativeWindow> NewWindow(const WindowState& state, bool /*positio
     Connection& c = TheConnection();
     const std::lock_guard<std::mutex> hold(c.lock);
     auto window = std::make_unique<Window>();
-    window->hwnd = state.handle;
-    window->owner = state.thread;
+    window->id = c.nextId++;
     window->x = state.x;
     window->y = state.y;
     // A surface has at least one pixel; so does an EGL window.
@@ -140,6 +140,9 @@ std::unique_ptr<NativeWindow> NewWindow(const WindowState& state, bool /*positio
     window->minimizeBox = (state.style & WS_MINIMIZEBOX) != 0;
     window->title = AnsiToUtf8(state.title.c_str());
     window->surface = wl_compositor_create_surface(c.compositor);
+    if (c.viewporter != nullptr) {
+        window->viewport = wp_viewporter_get_viewport(c.viewporter, window->surface);
+    }
     window->content = wl_compositor_create_surface(c.compositor);
     window->subsurface =
         wl_subcompositor_get_subsurface(c.subcompositor, window->content, window->surface);
@@ -161,7 +164,7 @@ std::unique_ptr<NativeWindow> NewWindow(const WindowState& state, bool /*positio
 bool AdoptConfig(WindowState& state, EGLDisplay /*display*/, EGLConfig /*config*/) {
     // Any config draws on any surface here.
     const std::lock_guard<std::mutex> hold(TheConnection().lock);
-    Adopt(Of(state), state);
+    Report(Of(state));
     Flush();
     return true;
 }
@@ -169,7 +172,7 @@ bool AdoptConfig(WindowState& state, EGLDisplay /*display*/, EGLConfig /*config*
 void* EglNativeWindow(WindowState& state) {
     const std::lock_guard<std::mutex> hold(TheConnection().lock);
     Window& window = Of(state);
-    Adopt(window, state);
+    Report(window);
     if (window.egl == nullptr) {
         // The size the core knows: a newer one reaches it, and this window,
         // on the owner's thread.
@@ -184,12 +187,14 @@ void* EglNativeWindow(WindowState& state) {
 // when it is configured, else at its configure) and shows what the content
 // last swapped; hidden, it is unmapped and loses its role, which a later
 // show makes anew (an unmapped toplevel must be configured again before it
-// may show, and its title and limits are forgotten).
+// may show, and its title and limits are forgotten). The buffer goes before
+// the role: a role made for a surface that still has one is a protocol
+// error, and Weston 10 has crashed on it.
 void Show(WindowState& state, bool visible) {
     Connection& c = TheConnection();
     const std::lock_guard<std::mutex> hold(c.lock);
     Window& window = Of(state);
-    Adopt(window, state);
+    Report(window);
     if (visible != window.visible) {
         window.visible = visible;
         if (!visible) {
