@@ -162,11 +162,16 @@ count_wine() {
         "$root/scripts/wine-run.sh" "$prefix" "$win/bench/${1}_bench.exe" "$2" >/dev/null 2>"$log"
     # Wine's desktop process may start during the run and trace into the
     # same stream: only the bench process's own lines count.
-    pid=$(grep ':trace:loaddll:' "$log" | grep -m1 -F "\\${1}_bench.exe\"" | cut -d: -f1)
+    # (One awk over the file: a grep that stops at its first match would
+    # leave the one feeding it a broken pipe, which pipefail makes fatal.)
+    pid=$(exe="\\${1}_bench.exe\"" awk -F: '/:trace:loaddll:/ && index($0, ENVIRON["exe"]) { print $1; exit }' "$log")
     local heap
     heap=$(grep -c "^$pid:[0-9a-f]*:trace:heap:Rtl\(Re\)\?AllocateHeap" "$log" || true)
     local host
-    host=$(grep "${1}_bench.exe $2" "$counts" | tail -n1)
+    # The Wine process's own line: its command line is the exe's (the
+    # runner's shells that name the exe in their arguments report too).
+    host=$(awk -v exe="${1}_bench.exe" -v frames="$2" \
+        'substr($5, length($5) - length(exe) + 1) == exe && $6 == frames' "$counts" | tail -n1)
     local allocations requests trips
     read -r _ allocations requests trips _ <<<"$host"
     local loop=wine_program

@@ -70,7 +70,9 @@ def median(loop, key):
 def paired(a, b, key):
     left = [value(a, str(i), key) for i in range(1, runs + 1)]
     right = [value(b, str(i), key) for i in range(1, runs + 1)]
-    ratios = [p / r for p, r in zip(left, right)]
+    # A short run may take no whole tick of the server's CPU time: such a
+    # round gives no ratio.
+    ratios = [p / r for p, r in zip(left, right) if r != 0] or [float("nan")]
     return (statistics.median(left), statistics.median(right), statistics.median(ratios),
             min(ratios), max(ratios))
 
@@ -132,7 +134,7 @@ for a, b, budget in COMPARISONS:
                                 ("round_trips_to_first_swap", f"{server} round trips to the first swap",
                                  "{:.0f}")):
             if both:
-                p, r = paired(a, b, key)[:2]
+                p, r = median(a, key), median(b, key)
                 print(f"| {name} | {form.format(p)} | {form.format(r)} | {ratio_of(p, r)} |")
             else:
                 cells = [form.format(median(loop, key)) if measured(loop) else "—" for loop in (a, b)]
