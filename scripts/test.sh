@@ -60,7 +60,8 @@ run_stage() {
     summary+=("$(printf '%-62s %-7s %4d s' "$name" "$result" $(($(date +%s) - started)))")
 }
 run_stage lint bash "$root/scripts/lint.sh"
-run_stage native ctest --preset native
+run_stage "native on X11 (Xvfb, openbox; the Windows exes under Wine)" ctest --preset native -LE wayland
+run_stage "native on Wayland (weston, no X server)" ctest --preset native -L wayland
 run_stage "i686 arithmetic (32-bit Linux code under qemu)" ctest --preset linux-i686
 # Every native test, the program included, under the sanitizers; the Wine
 # cases run a Windows exe, which the sanitizers do not see, and valgrind
