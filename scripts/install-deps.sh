@@ -30,12 +30,14 @@ run_packages=(
     libwayland-dev wayland-protocols libegl-dev libdecor-0-dev libdecor-0-plugin-1-cairo
     fonts-vlgothic
     xvfb x11-utils imagemagick ccache
+    # GLEW's sources (apt-get source, from dpkg-dev), compiled for EGL for
+    # the native program and with MinGW for the Windows builds.
+    dpkg-dev
 )
-# GLEW's sources (apt-get source, from dpkg-dev) compiled with MinGW, and
 # 64-bit Wine with the Japanese locale that gives it code page 932.
 wine64_packages=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
-    wine wine64 dpkg-dev locales
+    wine wine64 locales
 )
 # The genuine 32-bit program: its compiler, and 32-bit Wine with the
 # 32-bit GL it loads. Its emulator, where the host runs no 32-bit code, is
@@ -64,14 +66,14 @@ bench_packages=(libegl-dev libopengl-dev libwayland-dev wayland-protocols weston
 # Commands checked after the install: "command package".
 run_tools=(
     "cmake cmake" "g++ g++" "Xvfb xvfb" "xdpyinfo x11-utils" "import imagemagick"
-    "wayland-scanner libwayland-dev"
+    "wayland-scanner libwayland-dev" "dpkg-source dpkg-dev"
     "/usr/lib/x86_64-linux-gnu/libdecor/plugins-1/libdecor-cairo.so libdecor-0-plugin-1-cairo"
 )
 wine64_tools=(
     "x86_64-w64-mingw32-gcc-posix gcc-mingw-w64-x86-64-posix"
     "x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix"
     "/usr/lib/wine/wine64 wine64" "/usr/lib/wine/wineserver64 wine64"
-    "dpkg-source dpkg-dev" "locale-gen locales"
+    "locale-gen locales"
 )
 wine32_tools=(
     "i686-w64-mingw32-gcc-posix gcc-mingw-w64-i686-posix"
