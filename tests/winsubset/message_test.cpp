@@ -213,6 +213,19 @@ TEST_F(MessageTest, AnotherThreadStartedAfterOneEndedFindsItsQueueEmpty) {
     EXPECT_GT(reused, 0) << "no thread got an ended one's id in 5 tries: nothing was shown";
 }
 
+// A thread's windows end with it, as Win32 destroys them: nobody else may
+// destroy them, and a later thread given the same id must not inherit one.
+TEST_F(MessageTest, AnotherThreadEndingTakesItsWindowsWithIt) {
+    HWND left = nullptr;
+    std::thread([&] {
+        left = RecordingWindow::Create();
+        ShowWindow(left, SW_SHOW);
+    }).join();
+    ASSERT_NE(left, nullptr);
+    EXPECT_FALSE(IsWindow(left));
+    EXPECT_FALSE(DestroyWindow(left));
+}
+
 #ifndef _WIN32
 // Win32 hands a message sent from another thread to the window's owner and
 // waits for the answer; the subset does not, and refuses rather than run the

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/library.h"
 #include "core/platform.h"
@@ -158,6 +159,8 @@ void SetNativeId(WindowState& window, uintptr_t id, int nativeVisual);
 // any thread: the owner may destroy the window at any moment. False for
 // unknown or destroyed handles.
 bool OwnerThread(HWND hwnd, std::thread::id& thread);
+// The calling thread's windows.
+std::vector<HWND> WindowsOfThisThread();
 // A window of the calling thread that waits for WM_PAINT and passes the
 // PeekMessage filter (NULL: any window); nullptr when none does.
 HWND FindWindowNeedingPaint(HWND filter);
@@ -179,6 +182,9 @@ LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 void PostInput(const WindowState& window, UINT message, WPARAM wParam, LPARAM lParam, DWORD time);
 // Runs what the window system reported for the calling thread's windows.
 void RunOwnEvents();
+// Gives the calling thread its queue, which lives until the thread ends and
+// then destroys the thread's windows.
+void EnsureOwnQueue();
 // Milliseconds since the library started, for MSG.time.
 DWORD TickCount();
 

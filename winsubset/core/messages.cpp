@@ -14,12 +14,15 @@ ThreadQueue& QueueOf(std::thread::id thread) {
 }
 
 // A thread's queue ends with the thread, as in Win32: the system reuses
-// thread ids, and a new thread must not find an old one's messages.
+// thread ids, and a new thread must not find an old one's messages. So do
+// its windows, as Win32 destroys them: nobody else may destroy them, and a
+// later thread with the same id would inherit them.
 struct QueueLifetime {
     QueueLifetime() = default;
     QueueLifetime(const QueueLifetime&) = delete;
     QueueLifetime& operator=(const QueueLifetime&) = delete;
     ~QueueLifetime() {
+        for (const HWND hwnd : WindowsOfThisThread()) DestroyWindowState(hwnd, false);
         Library& library = TheLibrary();
         std::lock_guard<std::mutex> lock(library.lock);
         library.queues.erase(std::this_thread::get_id());
@@ -101,8 +104,17 @@ LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void RunOnOwner(std::thread::id thread, std::function<void()> event) {
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    // A window's owner has had its queue since it made the window; a thread
+    // without one has ended, and so have its windows.
+    const auto found = library.queues.find(thread);
+    if (found != library.queues.end()) found->second.events.push_back(std::move(event));
+}
+
+void EnsureOwnQueue() {
     std::lock_guard<std::mutex> lock(TheLibrary().lock);
-    QueueOf(thread).events.push_back(std::move(event));
+    static_cast<void>(OwnQueue());
 }
 
 void RunOwnEvents() {

@@ -111,6 +111,8 @@ extern "C" HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR w
     if (platform == nullptr) {
         return Fail<HWND>(ERROR_DC_NOT_FOUND, nullptr);
     }
+    // The thread's queue outlives none of its windows (it ends them).
+    EnsureOwnQueue();
 
     auto window = std::make_unique<WindowState>();
     window->proc = windowClass.proc;

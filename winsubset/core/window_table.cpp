@@ -107,6 +107,16 @@ void SetNativeId(WindowState& window, uintptr_t id, int nativeVisual) {
     window.nativeVisual = nativeVisual;
 }
 
+std::vector<HWND> WindowsOfThisThread() {
+    Library& library = TheLibrary();
+    std::lock_guard<std::mutex> lock(library.lock);
+    std::vector<HWND> windows;
+    for (const auto& entry : library.windows) {
+        if (entry.second->thread == std::this_thread::get_id()) windows.push_back(entry.first);
+    }
+    return windows;
+}
+
 HWND FindWindowNeedingPaint(HWND filter) {
     Library& library = TheLibrary();
     std::lock_guard<std::mutex> lock(library.lock);
