@@ -25,5 +25,6 @@ function(opengl_test_wayland_protocols target)
             DEPENDS ${xml} VERBATIM)
         target_sources(${target} PRIVATE ${out}/${name}-client-protocol.h ${out}/${name}-protocol.c)
     endforeach()
-    target_include_directories(${target} PRIVATE ${out})
+    # As system headers: the generated code casts the listeners' const away.
+    target_include_directories(${target} SYSTEM PRIVATE ${out})
 endfunction()

@@ -17,7 +17,10 @@
 //      x11/x11.h), which each Xlib call takes for itself and which nests for
 //      the thread that holds it; held across what must not interleave with
 //      another thread's requests (an error trap from open to close, reading
-//      events, the window's end). On Wayland the backend's own (wayland/).
+//      events, the window's end). On Wayland the backend's own
+//      (`Connection::lock`, wayland/wayland.h), around every request it
+//      sends and every dispatch of its events; its listeners hand the
+//      events over under it (RunOnOwner takes Library::lock).
 //   3. `Library::lock`: the tables and queues, held only while one is read
 //      or changed. No window-system or EGL call is made under it.
 // None is held while a window procedure runs. A message loop takes only the

@@ -10,7 +10,7 @@ namespace winsubset {
 namespace {
 
 const Platform* Choose() {
-    const Platform* const all[] = {&kX11Platform};
+    const Platform* const all[] = {&kWaylandPlatform, &kX11Platform};
     const char* forced = std::getenv("WINSUBSET_PLATFORM");
     if (forced != nullptr && *forced != '\0') {
         for (const Platform* platform : all) {

@@ -74,7 +74,7 @@ void FocusChanged(HWND hwnd, bool focused) {
 // window menu's; lParam's KF_ALTDOWN says whether Alt is down once the
 // event has happened.
 void KeyInput(HWND hwnd, const Win32Key& translated, bool press, HeldKeys held, DWORD time,
-              std::string text) {
+              std::string text, bool repeat) {
     // Win32 has no message for a key the keymap gives nothing.
     if (translated.vk == 0) return;
     const WPARAM key = translated.vk;
@@ -96,6 +96,7 @@ void KeyInput(HWND hwnd, const Win32Key& translated, bool press, HeldKeys held, 
     DWORD flags = translated.scan;
     if (alt) flags |= KF_ALTDOWN;
     if (press) {
+        if (repeat) flags |= KF_REPEAT;
         RememberKeyText(translated.scan, time, std::move(text));
         message = system ? WM_SYSKEYDOWN : WM_KEYDOWN;
     } else {

@@ -43,9 +43,10 @@ void Exposed(HWND hwnd);
 void Configured(HWND hwnd, int x, int y, int width, int height);
 void FocusChanged(HWND hwnd, bool focused);
 // A key, `held` as before the event, and the text it types (UTF-8; pressed
-// keys only).
+// keys only). `repeat`: a press of a key already down, as the window
+// system's key repeat makes (lParam's bit 30).
 void KeyInput(HWND hwnd, const Win32Key& key, bool press, HeldKeys held, DWORD time,
-              std::string text);
+              std::string text, bool repeat = false);
 // Client-area coordinates; `held` as before the event.
 void ButtonInput(HWND hwnd, MouseButton button, bool press, int x, int y, HeldKeys held,
                  DWORD time);
