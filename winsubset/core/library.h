@@ -13,16 +13,19 @@
 //      from the subset's own requests, which hold the window system's lock
 //      and may call EGL. Also held by the window's end, so a swap reaches a
 //      native window that still exists.
-//   2. The window system's lock: on X11 Xlib's own display lock (XLock in
-//      x11/x11.h), which each Xlib call takes for itself and which nests for
-//      the thread that holds it; held across what must not interleave with
-//      another thread's requests (an error trap from open to close, reading
-//      events, the window's end). On Wayland the backend's own
-//      (`Connection::lock`, wayland/wayland.h), around every request it
-//      sends and every dispatch of its events; its listeners hand the
-//      events over under it (RunOnOwner takes Library::lock).
+//   2. The window system's lock, one of:
+//      - on X11, Xlib's own display lock (XLock in x11/x11.h), which each
+//        Xlib call takes for itself and which nests for the thread that
+//        holds it; held across what must not interleave with another
+//        thread's requests (an error trap from open to close, reading
+//        events, the window's end);
+//      - on Wayland, the backend's (`Connection::lock`, wayland/wayland.h):
+//        every request the backend sends and every dispatch of its events,
+//        whose listeners hand them over under it (RunOnOwner takes
+//        Library::lock).
 //   3. `Library::lock`: the tables and queues, held only while one is read
-//      or changed. No window-system or EGL call is made under it.
+//      or changed. No window-system or EGL call is made under it, nor any
+//      call into a window system's table.
 // None is held while a window procedure runs. A message loop takes only the
 // window system's lock, briefly, so it never waits behind another thread's
 // bind or swap. A context is marked current before its bind and until after
