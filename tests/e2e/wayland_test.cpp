@@ -70,11 +70,13 @@ std::vector<View> SceneGraph(const Environment& compositor) {
     return views;
 }
 
-// The program's window in the scene graph. Its client area is the view of
-// its pid that is 640 x 480: the surface EGL draws on, or the toplevel it
-// sits on at the same place. weston draws no frame, so libdecor does: its
-// title bar is a sub-surface as wide as the client area, right above it
-// (its shadow and borders are sub-surfaces of other sizes around both).
+// The program's window in the scene graph: the top-level view of its pid
+// titled OpenGLテスト. Its position is the client area's top-left corner;
+// its own size is that of whatever buffer the toplevel holds, so the client
+// area is taken as 640 x 480 from there (EGL draws on a sub-surface that
+// weston does not always list). weston draws no frame, so libdecor does:
+// its title bar is a sub-surface as wide as the client area, right above
+// it (its shadow and borders are sub-surfaces around both).
 struct ProgramWindow {
     View client;
     View titleBar;  // pid 0 when there is none
@@ -83,26 +85,23 @@ struct ProgramWindow {
 ::testing::AssertionResult FindWindow(const Environment& compositor, pid_t pid,
                                       ProgramWindow& window) {
     const std::vector<View> views = SceneGraph(compositor);
-    bool titled = false;
+    const std::string title = "top-level window '" + std::string(kProgramTitleUtf8) + "'";
     window = ProgramWindow{};
     for (const View& view : views) {
-        if (view.pid != pid) continue;
-        titled = titled || view.label.rfind(
-                               "top-level window '" + std::string(kProgramTitleUtf8) + "'", 0) == 0;
-        if (window.client.pid == 0 && view.x1 - view.x0 == 640 && view.y1 - view.y0 == 480)
+        if (view.pid == pid && view.label.rfind(title, 0) == 0) {
             window.client = view;
+            window.client.x1 = view.x0 + 640;
+            window.client.y1 = view.y0 + 480;
+        }
     }
-    for (const View& view : views) {
-        if (view.pid == pid && window.client.pid != 0 && view.x0 == window.client.x0 &&
-            view.x1 == window.client.x1 && view.y1 == window.client.y0)
-            window.titleBar = view;
-    }
-    if (!titled) {
+    if (window.client.pid == 0) {
         return ::testing::AssertionFailure()
                << "no top-level window titled " << kProgramTitleUtf8 << " of pid " << pid;
     }
-    if (window.client.pid == 0) {
-        return ::testing::AssertionFailure() << "pid " << pid << " shows no 640x480 surface";
+    for (const View& view : views) {
+        if (view.pid == pid && view.x0 == window.client.x0 && view.x1 == window.client.x1 &&
+            view.y1 == window.client.y0)
+            window.titleBar = view;
     }
     return ::testing::AssertionSuccess();
 }
