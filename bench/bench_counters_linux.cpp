@@ -1,6 +1,7 @@
 // Native counters: the host counter linked into this executable (its
-// wrappers of malloc, Xlib's _XReply and libxcb's request entry points take
-// precedence over the libraries' own), resident memory and CPU time.
+// wrappers of malloc, Xlib's _XReply, libxcb's request entry points and
+// libwayland's marshalling and round trip take precedence over the
+// libraries' own), resident memory and CPU time.
 
 #include <time.h>
 #include <unistd.h>

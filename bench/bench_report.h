@@ -6,9 +6,9 @@
 // most of the work, and CPU time is less at the mercy of the scheduler than
 // the wall clock), time from main() to the first completed buffer swap,
 // resident memory before and after the timed frames, and, natively, heap
-// allocations, X requests and X round trips per frame ("-1" where a build
-// cannot count them in-process; the bench command counts them from outside
-// there).
+// allocations, requests and round trips to the display server (X or
+// Wayland) per frame ("-1" where a build cannot count them in-process; the
+// bench command counts them from outside there).
 
 #include <chrono>
 

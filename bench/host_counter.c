@@ -1,9 +1,10 @@
 /* Counts, for the whole process, the heap allocations (malloc and friends),
-   the X requests and the X round trips of the host libraries, Mesa and Xlib
-   among them. Linked into the native bench programs, which read the counts
-   while they run; preloaded into a Windows bench program's Wine process,
-   where no Windows-side counter sees the host side, and which reports at
-   exit by appending one line to $BENCH_HOST_COUNTS:
+   the requests to the display server and the round trips to it (X's or
+   Wayland's: a process talks to one) of the host libraries, Mesa, Xlib and
+   libwayland among them. Linked into the native bench programs, which read
+   the counts while they run; preloaded into a Windows bench program's Wine
+   process, where no Windows-side counter sees the host side, and which
+   reports at exit by appending one line to $BENCH_HOST_COUNTS:
    "<pid> <allocations> <requests> <round trips> <command line>". */
 
 #define _GNU_SOURCE
@@ -50,17 +51,37 @@ void* realloc(void* pointer, size_t size) {
     return __libc_realloc(pointer, size);
 }
 
-/* Xlib's _XReply(Display*, xReply*, int, Bool): one awaited reply. */
-int _XReply(void* display, void* reply, int extra, int discard) {
-    typedef int (*Function)(void*, void*, int, int);
-    static Function next;
-    if (next == NULL) {
-        void* symbol = Next("_XReply");
-        memcpy(&next, &symbol, sizeof next);
+/* One awaited reply, whether Xlib waits for it (_XReply, which waits in
+   xcb_wait_for_reply64: the outermost call of a thread counts) or a caller
+   of libxcb does (every xcb_*_reply waits in xcb_wait_for_reply; Mesa's EGL
+   talks to the X server that way). */
+static _Thread_local int inRoundTrip;
+
+#define COUNT_ROUND_TRIP(name, parameters, arguments, Result)                                    \
+    Result name parameters {                                                                     \
+        typedef Result(*Function) parameters;                                                    \
+        static Function next;                                                                    \
+        if (next == NULL) {                                                                      \
+            void* symbol = Next(#name);                                                          \
+            memcpy(&next, &symbol, sizeof next);                                                 \
+        }                                                                                        \
+        if (inRoundTrip++ == 0) atomic_fetch_add_explicit(&roundTrips, 1, memory_order_relaxed); \
+        Result const result = next arguments;                                                    \
+        --inRoundTrip;                                                                           \
+        return result;                                                                           \
     }
-    atomic_fetch_add_explicit(&roundTrips, 1, memory_order_relaxed);
-    return next(display, reply, extra, discard);
-}
+
+COUNT_ROUND_TRIP(_XReply, (void* display, void* reply, int extra, int discard),
+                 (display, reply, extra, discard), int)
+COUNT_ROUND_TRIP(xcb_wait_for_reply, (void* c, unsigned int request, void** error),
+                 (c, request, error), void*)
+COUNT_ROUND_TRIP(xcb_wait_for_reply64, (void* c, uint64_t request, void** error),
+                 (c, request, error), void*)
+/* xcb_void_cookie_t, passed by value. */
+typedef struct {
+    unsigned int sequence;
+} VoidCookie;
+COUNT_ROUND_TRIP(xcb_request_check, (void* c, VoidCookie cookie), (c, cookie), void*)
 
 /* Every X request leaves through libxcb: Xlib's in batches through
    xcb_writev, which says how many; xcb's own one at a time. */
@@ -101,6 +122,33 @@ COUNT_REQUEST(xcb_send_request_with_fds64,
               (void* c, int flags, struct iovec* vector, const void* request, unsigned int fdCount,
                int* fds),
               (c, flags, vector, request, fdCount, fds), uint64_t)
+
+/* Every Wayland request, whichever of libwayland's marshalling functions
+   the caller took, ends in this one, and the others reach it through the
+   dynamic symbol table. */
+void* wl_proxy_marshal_array_flags(void* proxy, uint32_t opcode, const void* interface,
+                                   uint32_t version, uint32_t flags, void* arguments) {
+    typedef void* (*Function)(void*, uint32_t, const void*, uint32_t, uint32_t, void*);
+    static Function next;
+    if (next == NULL) {
+        void* symbol = Next("wl_proxy_marshal_array_flags");
+        memcpy(&next, &symbol, sizeof next);
+    }
+    atomic_fetch_add_explicit(&requests, 1, memory_order_relaxed);
+    return next(proxy, opcode, interface, version, flags, arguments);
+}
+
+/* wl_display_roundtrip is this one on the default queue. */
+int wl_display_roundtrip_queue(void* display, void* queue) {
+    typedef int (*Function)(void*, void*);
+    static Function next;
+    if (next == NULL) {
+        void* symbol = Next("wl_display_roundtrip_queue");
+        memcpy(&next, &symbol, sizeof next);
+    }
+    atomic_fetch_add_explicit(&roundTrips, 1, memory_order_relaxed);
+    return next(display, queue);
+}
 
 long bench_host_allocations(void) {
     return atomic_load(&allocations);

@@ -6,6 +6,8 @@
 #   install-deps.sh run-wine   ... and the x86-64 Windows exe under Wine
 #   install-deps.sh run-wine32 ... and the i686 Windows exe under 32-bit Wine
 #   install-deps.sh test       everything the test command builds and runs
+#   install-deps.sh bench      ... and the bench command's Wayland compositor
+#                              and the EGL baselines' libraries
 # Each missing tool is named with its package after the install, so a step
 # that could not install fails here, not later.
 set -euo pipefail
@@ -56,6 +58,9 @@ test_packages=(
     # it answers; the end-to-end cases read its screenshots (PNG).
     weston wayland-utils libpng-dev
 )
+# The bench command's raw EGL loops (X11 and Wayland) and the headless
+# compositor it runs the Wayland ones on.
+bench_packages=(libegl-dev libopengl-dev libwayland-dev wayland-protocols weston)
 # Commands checked after the install: "command package".
 run_tools=(
     "cmake cmake" "g++ g++" "Xvfb xvfb" "xdpyinfo x11-utils" "import imagemagick"
@@ -94,12 +99,16 @@ case "$set_name" in
         packages+=("${wine64_packages[@]}" "${wine32_packages[@]}" "${test_packages[@]}")
         tools+=("${wine64_tools[@]}" "${wine32_tools[@]}" "${test_tools[@]}")
         ;;
-    *) say "usage: install-deps.sh [run|run-wine|run-wine32|test]"; exit 2 ;;
+    bench)
+        packages+=("${wine64_packages[@]}" "${wine32_packages[@]}" "${test_packages[@]}" "${bench_packages[@]}")
+        tools+=("${wine64_tools[@]}" "${wine32_tools[@]}" "${test_tools[@]}" "weston weston" "wayland-scanner libwayland-dev")
+        ;;
+    *) say "usage: install-deps.sh [run|run-wine|run-wine32|test|bench]"; exit 2 ;;
 esac
 
 # Wine's 32-bit half and Mesa's i386 drivers live in the i386 architecture.
 wants_i386=0
-case "$set_name" in test | run-wine32) wants_i386=1 ;; esac
+case "$set_name" in test | bench | run-wine32) wants_i386=1 ;; esac
 # What the install learnt about the archive is kept beside apt's own state:
 # the full logs of the last update and install, when an update last
 # succeeded (and for which sources), whether the i386 architecture is this
@@ -363,7 +372,7 @@ absent=()
 for pair in "${tools[@]}"; do
     tool=${pair% *}
     # Without the i386 set the 32-bit runs are left out, said once above.
-    [ -f "$i386_note" ] && [[ "$pair" == *:i386 ]] && [ "$set_name" = test ] && continue
+    [ -f "$i386_note" ] && [[ "$pair" == *:i386 ]] && [[ "$set_name" == test || "$set_name" == bench ]] && continue
     if [[ "$tool" == /* ]]; then [ -e "$tool" ] && continue; else command -v "$tool" >/dev/null && continue; fi
     absent+=("$tool (package ${pair#* })")
 done
@@ -373,7 +382,7 @@ if [ "${#absent[@]}" -gt 0 ]; then
 fi
 if [ -f "$i386_note" ]; then
     say "install-deps: all present for '$set_name' but the 32-bit Wine: $(cat "$i386_note")"
-    [ "$set_name" = test ] || exit 1
+    [[ "$set_name" == test || "$set_name" == bench ]] || exit 1
 else
     say "install-deps: all present for '$set_name'"
 fi

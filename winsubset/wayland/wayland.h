@@ -29,6 +29,8 @@
 struct libdecor;
 struct libdecor_frame;
 struct wl_egl_window;
+struct wp_viewport;
+struct wp_viewporter;
 struct xdg_wm_base;
 struct xdg_surface;
 struct xdg_toplevel;
@@ -56,13 +58,17 @@ struct Window : NativeWindow {
     bool fixedSize = false;
     bool minimizeBox = false;
     std::string title;  // UTF-8
-    // `surface` is the toplevel, given a one-pixel buffer while shown;
+    // `surface` is the toplevel, given a one-pixel buffer while shown,
+    // which `viewport` stretches to the client size: Weston places a new
+    // window by its surface's size, and a one-pixel one went anywhere,
+    // half off the screen.
     // `content` is a desynchronised subsurface covering it, which EGL draws
     // on. Swaps then never touch the toplevel's role: a swap while hidden,
     // or before the compositor has configured the toplevel (a protocol
     // error on the toplevel itself), goes to a surface that is simply not
     // on screen.
     wl_surface* surface = nullptr;
+    wp_viewport* viewport = nullptr;  // none without wp_viewporter
     wl_surface* content = nullptr;
     wl_subsurface* subsurface = nullptr;
     wl_egl_window* egl = nullptr;  // owner's thread only
@@ -120,6 +126,7 @@ struct Connection {
     wl_compositor* compositor = nullptr;
     wl_subcompositor* subcompositor = nullptr;
     wl_shm* shm = nullptr;
+    wp_viewporter* viewporter = nullptr;
     xdg_wm_base* wmBase = nullptr;
     zxdg_decoration_manager_v1* decorationManager = nullptr;
     libdecor* decor = nullptr;

@@ -13,10 +13,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "wayland/wayland.h"
 #include "xdg-decoration-unstable-v1-client-protocol.h"
+#include "viewporter-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace winsubset {
@@ -70,6 +72,8 @@ void Global(void* /*data*/, wl_registry* registry, uint32_t name, const char* in
         c.subcompositor = static_cast<wl_subcompositor*>(bind(&wl_subcompositor_interface, 1));
     } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
         c.shm = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
+    } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0) {
+        c.viewporter = static_cast<wp_viewporter*>(bind(&wp_viewporter_interface, 1));
     } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0) {
         c.wmBase = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 2));
         xdg_wm_base_add_listener(c.wmBase, &kWmBaseListener, nullptr);
@@ -141,6 +145,7 @@ void Disconnect(Connection& c) {
     c.compositor = nullptr;
     c.subcompositor = nullptr;
     c.shm = nullptr;
+    c.viewporter = nullptr;
     c.wmBase = nullptr;
     c.decorationManager = nullptr;
     c.decor = nullptr;
@@ -166,6 +171,12 @@ bool Roundtrip(int ceilingMs) {
 bool Connect() {
     Connection& c = TheConnection();
     const std::lock_guard<std::mutex> hold(c.lock);
+    // A session names its compositor; without a name libwayland would try
+    // "wayland-0" and, with no XDG_RUNTIME_DIR either (an X session as
+    // root), say so on stderr before X11 is tried.
+    if (std::getenv("WAYLAND_DISPLAY") == nullptr && std::getenv("WAYLAND_SOCKET") == nullptr) {
+        return false;
+    }
     c.display = wl_display_connect(nullptr);
     if (c.display == nullptr) return false;
     c.registry = wl_display_get_registry(c.display);
@@ -173,7 +184,9 @@ bool Connect() {
     // The globals, then what the bound ones send at once (output modes,
     // seat capabilities). A compositor that accepts the connection and
     // never answers counts as none.
-    if (!Roundtrip(5000) || !Roundtrip(5000)) {
+    bool answered = true;
+    for (int round = 0; round < 2 && answered; ++round) answered = Roundtrip(5000);
+    if (!answered) {
         std::fprintf(stderr, "winsubset: the Wayland compositor does not answer\n");
         Disconnect(c);
         return false;
@@ -230,7 +243,11 @@ void ScreenSize(int& width, int& height) {
 
 void Pump() {
     Connection& c = TheConnection();
-    const std::lock_guard<std::mutex> hold(c.lock);
+    // Never waits for the lock: the thread that holds it is pumping, or
+    // sending and about to let go, and whatever it reads reaches each
+    // window's owner all the same.
+    const std::unique_lock<std::mutex> hold(c.lock, std::try_to_lock);
+    if (!hold.owns_lock()) return;
     ReadAndDispatch(0);
     RepeatKeys();
     Flush();
@@ -320,6 +337,8 @@ bool DispatchUntil(const std::function<bool()>& done, int ceilingMs) {
 //   when the window is shown again.
 // - The frame is the compositor's (xdg-decoration) or libdecor's, outside
 //   the client area either way.
+// - Buffers are at scale 1: on an output of scale 2 the compositor enlarges
+//   the window, as Windows does for a program that is not DPI-aware.
 const Platform kWaylandPlatform = {
     "wayland",
     wayland::Connect,

@@ -194,7 +194,7 @@ const wl_pointer_listener kPointerListener = {
 
 void Keymap(void* /*data*/, wl_keyboard* /*keyboard*/, uint32_t format, int32_t fd, uint32_t size) {
     Seat& seat = TheConnection().seat;
-    if (format != WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1) {
+    if (format != WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 || size == 0) {
         close(fd);
         return;
     }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "viewporter-client-protocol.h"
 #include "wayland/wayland.h"
 
 namespace winsubset {
@@ -46,8 +47,16 @@ void Report(Window& window) {
 }
 
 void Map(Window& window) {
+    if (window.viewport != nullptr) {
+        wp_viewport_set_destination(window.viewport, window.width, window.height);
+    }
     wl_surface_attach(window.surface, TheConnection().filler, 0, 0);
-    wl_surface_damage_buffer(window.surface, 0, 0, 1, 1);
+    // damage_buffer is wl_surface 4's; one pixel is the same either way.
+    if (wl_proxy_get_version(reinterpret_cast<wl_proxy*>(window.surface)) >= 4) {
+        wl_surface_damage_buffer(window.surface, 0, 0, 1, 1);
+    } else {
+        wl_surface_damage(window.surface, 0, 0, 1, 1);
+    }
     wl_surface_commit(window.surface);
 }
 
@@ -61,10 +70,12 @@ void Teardown(Window& window) {
     if (window.egl != nullptr) wl_egl_window_destroy(window.egl);
     if (window.subsurface != nullptr) wl_subsurface_destroy(window.subsurface);
     if (window.content != nullptr) wl_surface_destroy(window.content);
+    if (window.viewport != nullptr) wp_viewport_destroy(window.viewport);
     if (window.surface != nullptr) wl_surface_destroy(window.surface);
     window.egl = nullptr;
     window.subsurface = nullptr;
     window.content = nullptr;
+    window.viewport = nullptr;
     window.surface = nullptr;
 }
 
@@ -129,6 +140,9 @@ std::unique_ptr<NativeWindow> NewWindow(const WindowState& state, bool /*positio
     window->minimizeBox = (state.style & WS_MINIMIZEBOX) != 0;
     window->title = AnsiToUtf8(state.title.c_str());
     window->surface = wl_compositor_create_surface(c.compositor);
+    if (c.viewporter != nullptr) {
+        window->viewport = wp_viewporter_get_viewport(c.viewporter, window->surface);
+    }
     window->content = wl_compositor_create_surface(c.compositor);
     window->subsurface =
         wl_subcompositor_get_subsurface(c.subcompositor, window->content, window->surface);
@@ -173,7 +187,9 @@ void* EglNativeWindow(WindowState& state) {
 // when it is configured, else at its configure) and shows what the content
 // last swapped; hidden, it is unmapped and loses its role, which a later
 // show makes anew (an unmapped toplevel must be configured again before it
-// may show, and its title and limits are forgotten).
+// may show, and its title and limits are forgotten). The buffer goes before
+// the role: a role made for a surface that still has one is a protocol
+// error, and Weston 10 has crashed on it.
 void Show(WindowState& state, bool visible) {
     Connection& c = TheConnection();
     const std::lock_guard<std::mutex> hold(c.lock);

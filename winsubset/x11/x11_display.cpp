@@ -1,11 +1,14 @@
 #include "x11/x11.h"
 
 #include <X11/Xutil.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <mutex>
+#include <thread>
 
 namespace winsubset {
 namespace {
@@ -50,6 +53,24 @@ int ConnectionLost(::Display* /*display*/) {
     _exit(1);
 }
 
+// Xlib hears of a lost connection only when it next reads, and the OpenGL
+// driver may never let it: Mesa's EGL puts a frame's image in pieces sized
+// by the server's request limit, which reads as 0 once the connection has
+// failed, and then loops for ever inside SwapBuffers. A thread of its own
+// waits for the hang-up instead (asking for no data, it takes none of
+// Xlib's) and ends the process as Xlib's handler would.
+void WatchForHangUp(int fd) {
+    std::thread([fd] {
+        pollfd watched = {fd, POLLRDHUP, 0};
+        for (;;) {
+            const int ready = poll(&watched, 1, -1);
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready < 0 || (watched.revents & (POLLHUP | POLLRDHUP | POLLERR)) != 0) break;
+        }
+        ConnectionLost(nullptr);
+    }).detach();
+}
+
 }  // namespace
 
 ::Display* DisplayIfOpen() {
@@ -67,6 +88,7 @@ int ConnectionLost(::Display* /*display*/) {
         if (display == nullptr) return;
         XSetErrorHandler(ReportUntrappedError);
         XSetIOErrorHandler(ConnectionLost);
+        WatchForHangUp(ConnectionNumber(display));
         // One round trip for all of them, not one each.
         char wmProtocols[] = "WM_PROTOCOLS";
         char wmDeleteWindow[] = "WM_DELETE_WINDOW";
