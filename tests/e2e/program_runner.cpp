@@ -77,8 +77,9 @@ int Spawn(std::vector<std::string> arguments, std::vector<std::string> environme
 }
 
 // Waits up to `seconds` for `pid` to end: true and its exit status (-1 for
-// a signal) when it did, false when it is still running.
-bool Reap(pid_t pid, double seconds, int& exitStatus) {
+// a signal) when it did, false when it is still running. With `how`, what
+// ended it, in words.
+bool Reap(pid_t pid, double seconds, int& exitStatus, std::string* how = nullptr) {
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                               std::chrono::duration<double>(seconds));
@@ -86,6 +87,12 @@ bool Reap(pid_t pid, double seconds, int& exitStatus) {
         int status = 0;
         if (waitpid(pid, &status, WNOHANG) == pid) {
             exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            if (how != nullptr && WIFEXITED(status)) {
+                *how = "ended with status " + std::to_string(exitStatus);
+            } else if (how != nullptr) {
+                *how = "was killed by signal " + std::to_string(WTERMSIG(status)) + " (" +
+                       strsignal(WTERMSIG(status)) + ")";
+            }
             return true;
         }
         if (std::chrono::steady_clock::now() >= deadline) return false;
@@ -147,12 +154,17 @@ ProgramRunner::~ProgramRunner() {
 }
 
 int ProgramRunner::WaitForExit(double seconds) {
-    int status = -1;
-    if (pid_ > 0 && Reap(pid_, seconds, status)) {
+    if (pid_ > 0 && Reap(pid_, seconds, status_, &how_)) {
         pid_ = -1;
-        return status;
+        ended_ = true;
     }
-    return -1;
+    return ended_ ? status_ : -1;
+}
+
+bool ProgramRunner::Ended(std::string* how) {
+    WaitForExit(0);
+    if (ended_ && how != nullptr) *how = how_;
+    return ended_;
 }
 
 int RunTool(const std::vector<std::string>& arguments, const std::string& display,

@@ -34,9 +34,14 @@ public:
     ::testing::AssertionResult Start(const std::string& output = "",
                                      const std::string& errors = "");
     // Waits up to `seconds` for the process to end; its exit status, or -1
-    // if it did not end in time (or ended by a signal).
+    // if it did not end in time (or ended by a signal). Once it has ended,
+    // that status again.
     int WaitForExit(double seconds);
     bool Running() const { return pid_ > 0; }
+    // Whether the process has ended, without waiting: a wait for its window
+    // stops at once when it has. Then `how` says how ("ended with status
+    // 1", "was killed by signal 11 (Segmentation fault)").
+    bool Ended(std::string* how = nullptr);
     // The process while it runs (and before it is reaped): a compositor
     // names a window's client by it.
     pid_t Pid() const { return pid_; }
@@ -45,6 +50,9 @@ private:
     ProgramKind kind_;
     std::string display_;
     pid_t pid_ = -1;
+    bool ended_ = false;
+    int status_ = -1;  // once ended: its exit status, -1 for a signal
+    std::string how_;
 };
 
 std::string WineRunScript();

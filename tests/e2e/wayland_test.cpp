@@ -138,11 +138,14 @@ std::unique_ptr<Capture> Screenshot(const Environment& compositor, const View& a
 }
 
 // Waits for the program's window to show a frame of the scene; with
-// `shown`, that frame.
-::testing::AssertionResult WaitForTheScene(const Environment& compositor, pid_t pid,
+// `shown`, that frame. A program that ends ends the wait, with how it did.
+::testing::AssertionResult WaitForTheScene(const Environment& compositor, ProgramRunner& program,
                                            std::unique_ptr<Capture>* shown) {
+    const pid_t pid = program.Pid();
     ::testing::AssertionResult last = ::testing::AssertionFailure() << "nothing seen";
+    std::string ended;
     const bool drawn = WaitUntil(kHangCeilingSeconds, [&] {
+        if (program.Ended(&ended)) return true;
         ProgramWindow window;
         if (!(last = FindWindow(compositor, pid, window))) return false;
         std::string error;
@@ -158,18 +161,31 @@ std::unique_ptr<Capture> Screenshot(const Environment& compositor, const View& a
         if (shown != nullptr) *shown = std::move(frame);
         return true;
     });
+    if (!ended.empty()) {
+        return ::testing::AssertionFailure()
+               << "the program " << ended << " before it showed the scene (" << last.message()
+               << ")";
+    }
     if (drawn) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
            << "within " << kHangCeilingSeconds << " s: " << last.message();
 }
 
-// Waits for the program's window to be shown.
-::testing::AssertionResult WaitForWindow(const Environment& compositor, pid_t pid,
+// Waits for the program's window to be shown, or for the program to end.
+::testing::AssertionResult WaitForWindow(const Environment& compositor, ProgramRunner& program,
                                          ProgramWindow& window) {
+    const pid_t pid = program.Pid();
     ::testing::AssertionResult last = ::testing::AssertionFailure() << "nothing seen";
-    if (WaitUntil(kHangCeilingSeconds,
-                  [&] { return bool(last = FindWindow(compositor, pid, window)); }))
-        return ::testing::AssertionSuccess();
+    std::string ended;
+    const bool shown = WaitUntil(kHangCeilingSeconds, [&] {
+        return program.Ended(&ended) || bool(last = FindWindow(compositor, pid, window));
+    });
+    if (!ended.empty()) {
+        return ::testing::AssertionFailure()
+               << "the program " << ended << " before its window was shown (" << last.message()
+               << ")";
+    }
+    if (shown) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
            << "within " << kHangCeilingSeconds << " s: " << last.message();
 }
@@ -193,9 +209,10 @@ TEST_P(Wayland, DrawsTheSquareInA640By480WindowTitledOpenGLTestWithNoXServer) {
     // Nothing it could draw on but the compositor.
     EXPECT_FALSE(EnvironmentSets(program.Pid(), "DISPLAY"));
     std::unique_ptr<Capture> frame;
-    ASSERT_TRUE(WaitForTheScene(compositor, program.Pid(), &frame));
+    ASSERT_TRUE(WaitForTheScene(compositor, program, &frame));
     ExpectTheScene(*frame);
-    EXPECT_EQ(program.WaitForExit(0), -1) << "the program ended while it drew";
+    std::string ended;
+    EXPECT_FALSE(program.Ended(&ended)) << "the program " << ended << " while it drew";
 }
 
 // A compositor of the test's own, headless as the fixture's, so that it can
@@ -276,7 +293,7 @@ TEST_P(Wayland, LostCompositorEndsTheProgramWithStatusOneAndSaysSo) {
     ProgramRunner program(WaylandKind(compositor.environment), "");
     ASSERT_TRUE(program.Start("", errors));
     ProgramWindow window;
-    ASSERT_TRUE(WaitForWindow(compositor.environment, program.Pid(), window));
+    ASSERT_TRUE(WaitForWindow(compositor.environment, program, window));
     compositor.Kill();
     // 1, as for a lost X server; a signal (a crash) or a hang gives -1.
     EXPECT_EQ(program.WaitForExit(kHangCeilingSeconds), 1)
@@ -296,7 +313,7 @@ protected:
     void StartAndFindWindow(ProgramRunner& program, ProgramWindow& window) {
         ASSERT_FALSE(compositor.empty()) << "needs the wayland_desktop fixture (ctest starts it)";
         ASSERT_TRUE(program.Start());
-        ASSERT_TRUE(WaitForWindow(compositor, program.Pid(), window));
+        ASSERT_TRUE(WaitForWindow(compositor, program, window));
     }
     int Tool(const std::vector<std::string>& arguments) const {
         return RunTool(arguments, FixtureDisplay("wayland_desktop"));
