@@ -57,8 +57,8 @@ test_packages=(
     # The packages, tried as installed.
     lintian desktop-file-utils unzip
     # The Wayland fixtures: a compositor, and the client that asks whether
-    # it answers.
-    weston wayland-utils
+    # it answers; the end-to-end cases read its screenshots (PNG).
+    weston wayland-utils libpng-dev
 )
 # The bench command's raw EGL loops (X11 and Wayland) and the headless
 # compositor it runs the Wayland ones on.
@@ -85,7 +85,7 @@ test_tools=(
     "valgrind valgrind" "qemu-i386-static qemu-user-static"
     "openbox openbox" "wmctrl wmctrl" "xdotool xdotool" "setxkbmap x11-xkb-utils"
     "lintian lintian" "desktop-file-validate desktop-file-utils" "unzip unzip"
-    "weston weston" "wayland-info wayland-utils"
+    "weston weston" "wayland-info wayland-utils" "/usr/include/png.h libpng-dev"
 )
 
 packages=("${run_packages[@]}")

@@ -4,7 +4,26 @@
 # where the focus is), a Windows kind the lock of its build's Wine prefix
 # (each run restarts the server there), the 32-bit kind the emulator too.
 # Set before: e2e_test_TESTS, e2e_wine64_prefix, e2e_wine32_prefix.
+# The wayland kind's cases run on a compositor: weston over an Xvfb of its
+# own for the desktop ones, a private one that a case kills, else headless
+# weston; each compositor's lock is its own.
 foreach(test IN LISTS e2e_test_TESTS)
+    if(test MATCHES "/wayland( |$)")
+        set(labels e2e wayland)
+        if(test MATCHES "^Program/WaylandDesktop\\.")
+            set(fixtures wayland_desktop)
+            set(locks display_wayland_desktop)
+        elseif(test MATCHES "LostCompositor")
+            set(fixtures "")
+            set(locks "")
+        else()
+            set(fixtures wayland_display)
+            set(locks display_wayland)
+        endif()
+        set_tests_properties("${test}" PROPERTIES LABELS "${labels}"
+            FIXTURES_REQUIRED "${fixtures}" RESOURCE_LOCK "${locks}")
+        continue()
+    endif()
     if(test MATCHES "^Program/Desktop\\.")
         set(display desktop)
     elseif(test MATCHES "WhereNoContextCanBeMade.*/native( |$)")

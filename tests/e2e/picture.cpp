@@ -1,15 +1,58 @@
 #include "e2e/picture.h"
 
+#include <png.h>
+
 #include <cmath>
 #include <utility>
 
 #include "support/scene_projection.h"
 
-Capture::Capture(const X11Client& client, ::Window window)
-    : image(client.GetImage(window, &width, &height)) {}
+Capture::Capture(const X11Client& client, ::Window window) {
+    struct Destroy {
+        void operator()(XImage* i) const { XDestroyImage(i); }
+    };
+    const std::unique_ptr<XImage, Destroy> image(client.GetImage(window, &width, &height));
+    if (image == nullptr) return;
+    pixels.reserve(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) pixels.push_back(XGetPixel(image.get(), x, y) & 0xFFFFFF);
+    }
+}
+
+Capture::Capture(const std::string& png, int x, int y, int cropWidth, int cropHeight,
+                 std::string* error) {
+    png_image file = {};
+    file.version = PNG_IMAGE_VERSION;
+    if (png_image_begin_read_from_file(&file, png.c_str()) == 0) {
+        *error = png + ": " + file.message;
+        return;
+    }
+    file.format = PNG_FORMAT_RGB;
+    const int fileWidth = static_cast<int>(file.width);
+    const int fileHeight = static_cast<int>(file.height);
+    std::vector<png_byte> rgb(PNG_IMAGE_SIZE(file));
+    if (png_image_finish_read(&file, nullptr, rgb.data(), 0, nullptr) == 0) {
+        *error = png + ": " + file.message;
+        return;
+    }
+    if (x < 0 || y < 0 || x + cropWidth > fileWidth || y + cropHeight > fileHeight) {
+        *error = png + " is " + std::to_string(fileWidth) + "x" + std::to_string(fileHeight) +
+                 ", without the window's rectangle";
+        return;
+    }
+    width = cropWidth;
+    height = cropHeight;
+    pixels.reserve(static_cast<size_t>(width) * height);
+    for (int row = y; row < y + height; ++row) {
+        for (int column = x; column < x + width; ++column) {
+            const png_byte* p = &rgb[(static_cast<size_t>(row) * fileWidth + column) * 3];
+            pixels.push_back(std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2]);
+        }
+    }
+}
 
 Rgb Capture::At(int x, int y) const {
-    const unsigned long pixel = XGetPixel(image.get(), x, y);
+    const std::uint32_t pixel = pixels[static_cast<size_t>(y) * width + x];
     return {static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
             static_cast<int>(pixel & 0xFF)};
 }
@@ -24,26 +67,29 @@ bool Capture::Blue(int x, int y) const {
     return c.r <= 1 && std::abs(c.g - 128) <= 1 && c.b >= 254;
 }
 
-::testing::AssertionResult WaitForTheScene(const X11Client& probe, ::Window& window,
-                                           std::unique_ptr<Capture>* shown) {
+bool ShowsTheScene(const Capture& frame) {
     const Scene scene = BuildScene();
     double cx;
     double cy;
     ToWindow(scene, 0, 0, cx, cy);
+    return frame.Valid() && frame.width == 640 && frame.height == 480 &&
+           frame.Yellow(static_cast<int>(cx), 480 - 1 - static_cast<int>(cy)) && frame.Blue(2, 2);
+}
+
+::testing::AssertionResult WaitForTheScene(const X11Client& probe, ::Window& window,
+                                           std::unique_ptr<Capture>* shown) {
     const bool drawn = WaitUntil(kHangCeilingSeconds, [&] {
         window = probe.FindByTitle(kProgramTitleUtf8);
         if (window == 0) return false;
         auto frame = std::make_unique<Capture>(probe, window);
-        if (!frame->Valid() || frame->width != 640 || frame->height != 480 ||
-            !frame->Yellow(static_cast<int>(cx), 480 - 1 - static_cast<int>(cy)) ||
-            !frame->Blue(2, 2)) {
-            return false;
-        }
+        if (!ShowsTheScene(*frame)) return false;
         if (shown != nullptr) *shown = std::move(frame);
         return true;
     });
     if (drawn) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "the square never appeared at " << cx << "," << cy;
+    return ::testing::AssertionFailure()
+           << "no frame of the scene (the square at the centre on blue) within "
+           << kHangCeilingSeconds << " s";
 }
 
 void ExpectTheScene(const Capture& frame) {

@@ -1,7 +1,8 @@
 #pragma once
 
-// The program's picture as the X server holds it, and the check that it is
-// the scene: the square where the scene's own projection puts it, on blue.
+// The program's picture as the X server holds it, or as a compositor's
+// screenshot shows it, and the check that it is the scene: the square where
+// the scene's own projection puts it, on blue.
 
 // GoogleTest before Xlib: Xlib's None macro would break its headers.
 #include <gtest/gtest.h>
@@ -9,7 +10,10 @@
 #include <X11/Xutil.h>
 // clang-format on
 
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "x11_client.h"
 
@@ -24,22 +28,26 @@ class Capture {
 public:
     // Invalid while the window cannot be read (not viewable yet, or gone).
     Capture(const X11Client& client, ::Window window);
+    // The rectangle at (x, y), `width` x `height`, of a PNG file (a
+    // screenshot of a compositor's output); invalid, with the reason in
+    // `error`, when the file cannot be read or does not hold it.
+    Capture(const std::string& png, int x, int y, int width, int height, std::string* error);
     // (x, y) counted from the top-left corner.
     Rgb At(int x, int y) const;
     bool Yellow(int x, int y) const;
     bool Blue(int x, int y) const;
-    bool Valid() const { return image != nullptr; }
+    bool Valid() const { return !pixels.empty(); }
 
     int width = 0;
     int height = 0;
 
 private:
-    struct Destroy {
-        void operator()(XImage* i) const { XDestroyImage(i); }
-    };
-    std::unique_ptr<XImage, Destroy> image;
+    std::vector<std::uint32_t> pixels;  // 0xRRGGBB, row by row from the top
 };
 
+// Whether `frame` is a 640 x 480 frame of the scene, as far as its centre
+// (yellow) and a corner (blue) tell: the first frame is there.
+bool ShowsTheScene(const Capture& frame);
 // Waits for the program's window to show a frame of the scene:
 // the square at its centre on blue. `window` is found again each time (a
 // platform may replace the X window behind the program's window while it

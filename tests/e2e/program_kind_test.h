@@ -3,7 +3,8 @@
 // A test of the program from outside, run once per kind of program:
 // "native"; "wine", the x86-64 exe under 64-bit Wine; "wine_i686", the
 // genuine 32-bit exe under 32-bit Wine (its code emulated where the host
-// runs no 32-bit code). A Windows kind whose exe is not built, or that
+// runs no 32-bit code); "wayland", the native binary as a client of a
+// compositor with no X server to fall back on. A Windows kind whose exe is not built, or that
 // cannot run here, is skipped with the reason.
 
 #include <gtest/gtest.h>
@@ -11,10 +12,20 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "e2e/program_runner.h"
 #include "support/fixture_display.h"
+
+// The native program on the compositor whose XDG_RUNTIME_DIR and
+// WAYLAND_DISPLAY are given (FixtureWayland), made to take Wayland, without
+// DISPLAY (the runner's display is empty): nothing lets it reach an X
+// server instead.
+inline ProgramKind WaylandKind(Environment compositor) {
+    compositor.emplace_back("WINSUBSET_PLATFORM", "wayland");
+    return {"wayland", OPENGL_TEST_NATIVE_PROGRAM, "", std::move(compositor)};
+}
 
 class ProgramKindTest : public ::testing::TestWithParam<std::string> {
 protected:
@@ -34,11 +45,14 @@ protected:
     // OPENGL_TEST_PROGRAM, when set, is run instead of the build's own
     // program: the package tests run the installed or unpacked one.
     ProgramKind Kind() const {
-        ProgramKind kind = {"native", OPENGL_TEST_NATIVE_PROGRAM, ""};
+        ProgramKind kind = {"native", OPENGL_TEST_NATIVE_PROGRAM, "", {}};
         if (GetParam() == "wine") {
-            kind = {"wine", OPENGL_TEST_WINDOWS_PROGRAM, OPENGL_TEST_WINDOWS_PREFIX};
+            kind = {"wine", OPENGL_TEST_WINDOWS_PROGRAM, OPENGL_TEST_WINDOWS_PREFIX, {}};
         } else if (GetParam() == "wine_i686") {
-            kind = {"wine_i686", OPENGL_TEST_WINDOWS_I686_PROGRAM, OPENGL_TEST_WINDOWS_I686_PREFIX};
+            kind = {
+                "wine_i686", OPENGL_TEST_WINDOWS_I686_PROGRAM, OPENGL_TEST_WINDOWS_I686_PREFIX, {}};
+        } else if (GetParam() == "wayland") {
+            kind = WaylandKind(FixtureWayland("wayland"));
         }
         const char* instead = std::getenv("OPENGL_TEST_PROGRAM");
         if (instead != nullptr && *instead != '\0') kind.path = instead;
@@ -59,7 +73,7 @@ protected:
     // Wine's first start in a new prefix builds the prefix; emulated 32-bit
     // code starts in seconds rather than a fraction of one. A ceiling only.
     double StartSeconds() const {
-        if (GetParam() == "native") return kHangCeilingSeconds;
+        if (GetParam() == "native" || GetParam() == "wayland") return kHangCeilingSeconds;
         return GetParam() == "wine" ? 2 * kHangCeilingSeconds : 4 * kHangCeilingSeconds;
     }
 };

@@ -23,14 +23,22 @@ std::string WineRunScript() {
 
 namespace {
 
+// Whether `entry` ("NAME=value") sets `name`.
+bool Sets(const char* entry, const std::string& name) {
+    return std::strncmp(entry, name.c_str(), name.size()) == 0 && entry[name.size()] == '=';
+}
+
 // The environment with DISPLAY set to `display`, or without DISPLAY when it
-// is empty.
-std::vector<std::string> EnvironmentFor(const std::string& display) {
+// is empty, and `extra` set over the rest.
+std::vector<std::string> EnvironmentFor(const std::string& display, const Environment& extra = {}) {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "DISPLAY=", 8) != 0) environment.emplace_back(*entry);
+        bool replaced = Sets(*entry, "DISPLAY");
+        for (const auto& variable : extra) replaced = replaced || Sets(*entry, variable.first);
+        if (!replaced) environment.emplace_back(*entry);
     }
     if (!display.empty()) environment.push_back("DISPLAY=" + display);
+    for (const auto& [name, value] : extra) environment.push_back(name + "=" + value);
     return environment;
 }
 
@@ -42,10 +50,10 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
 }
 
 // Starts `arguments` in a process group of its own, so that Wine's helpers
-// can be ended with it; its stdout to `output` when given. 0 and the pid,
-// or the spawn error.
+// can be ended with it; its stdout to `output` and its stderr to `errors`
+// when given. 0 and the pid, or the spawn error.
 int Spawn(std::vector<std::string> arguments, std::vector<std::string> environment, pid_t& pid,
-          const std::string& output = "") {
+          const std::string& output = "", const std::string& errors = "") {
     std::vector<char*> argv = Pointers(arguments);
     std::vector<char*> envp = Pointers(environment);
     posix_spawnattr_t attributes;
@@ -58,6 +66,10 @@ int Spawn(std::vector<std::string> arguments, std::vector<std::string> environme
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
     }
+    if (!errors.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
     const int error = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
@@ -65,8 +77,9 @@ int Spawn(std::vector<std::string> arguments, std::vector<std::string> environme
 }
 
 // Waits up to `seconds` for `pid` to end: true and its exit status (-1 for
-// a signal) when it did, false when it is still running.
-bool Reap(pid_t pid, double seconds, int& exitStatus) {
+// a signal) when it did, false when it is still running. With `how`, what
+// ended it, in words.
+bool Reap(pid_t pid, double seconds, int& exitStatus, std::string* how = nullptr) {
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                               std::chrono::duration<double>(seconds));
@@ -74,6 +87,12 @@ bool Reap(pid_t pid, double seconds, int& exitStatus) {
         int status = 0;
         if (waitpid(pid, &status, WNOHANG) == pid) {
             exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            if (how != nullptr && WIFEXITED(status)) {
+                *how = "ended with status " + std::to_string(exitStatus);
+            } else if (how != nullptr) {
+                *how = "was killed by signal " + std::to_string(WTERMSIG(status)) + " (" +
+                       strsignal(WTERMSIG(status)) + ")";
+            }
             return true;
         }
         if (std::chrono::steady_clock::now() >= deadline) return false;
@@ -109,7 +128,8 @@ ProgramRunner::~ProgramRunner() {
     }
 }
 
-::testing::AssertionResult ProgramRunner::Start(const std::string& output) {
+::testing::AssertionResult ProgramRunner::Start(const std::string& output,
+                                                const std::string& errors) {
     if (!kind_.prefix.empty()) {
         // Wine's server and services up before the program starts: a first
         // start in a prefix builds it, which is no part of the program's
@@ -123,7 +143,8 @@ ProgramRunner::~ProgramRunner() {
     }
     std::vector<std::string> arguments = {kind_.path};
     if (!kind_.prefix.empty()) arguments = {WineRunScript(), kind_.prefix, kind_.path};
-    const int error = Spawn(arguments, EnvironmentFor(display_), pid_, output);
+    const int error =
+        Spawn(arguments, EnvironmentFor(display_, kind_.environment), pid_, output, errors);
     if (error != 0) {
         pid_ = -1;
         return ::testing::AssertionFailure()
@@ -133,23 +154,28 @@ ProgramRunner::~ProgramRunner() {
 }
 
 int ProgramRunner::WaitForExit(double seconds) {
-    int status = -1;
-    if (pid_ > 0 && Reap(pid_, seconds, status)) {
+    if (pid_ > 0 && Reap(pid_, seconds, status_, &how_)) {
         pid_ = -1;
-        return status;
+        ended_ = true;
     }
-    return -1;
+    return ended_ ? status_ : -1;
+}
+
+bool ProgramRunner::Ended(std::string* how) {
+    WaitForExit(0);
+    if (ended_ && how != nullptr) *how = how_;
+    return ended_;
 }
 
 int RunTool(const std::vector<std::string>& arguments, const std::string& display,
-            std::string* output) {
+            std::string* output, const Environment& environment) {
     char path[] = "/tmp/opengl_test_tool_XXXXXX";
     const int file = mkstemp(path);
     if (file < 0) return -1;
     close(file);
     pid_t pid = -1;
     int status = -1;
-    if (Spawn(arguments, EnvironmentFor(display), pid, path) == 0) {
+    if (Spawn(arguments, EnvironmentFor(display, environment), pid, path) == 0) {
         if (!Reap(pid, kHangCeilingSeconds, status)) {
             kill(-pid, SIGKILL);
             waitpid(pid, nullptr, 0);
