@@ -2,8 +2,9 @@
 # The Debian package as a user gets it: made by CPack from the native build,
 # lintian reports no error and no warning, `apt-get install ./…deb` installs
 # it on this machine, the installed program draws the scene and closes with
-# 0, its desktop entry validates, and `apt-get purge` leaves nothing behind. The
-# package never stays installed: it is purged on every path.
+# 0 on X11 and draws it on Wayland with no X server, its desktop entry
+# validates, and `apt-get purge` leaves nothing behind. The package never
+# stays installed: it is purged on every path.
 #   deb_test.sh BUILD E2E_TEST
 set -euo pipefail
 build=$1 e2e_test=$2
@@ -42,6 +43,9 @@ desktop-file-validate /usr/share/applications/opengl-test.desktop
 man -w opengl-test >/dev/null 2>&1 || [ -f /usr/share/man/man1/opengl-test.1.gz ]
 OPENGL_TEST_PROGRAM=/usr/bin/opengl-test "$e2e_test" \
     --gtest_filter='Program/EndToEnd.DrawsTheSquareInA640By480WindowAndExitsZeroOnClose/native'
+# The same binary on a compositor with no X server anywhere.
+OPENGL_TEST_PROGRAM=/usr/bin/opengl-test "$e2e_test" \
+    --gtest_filter='Program/Wayland.DrawsTheSquareInA640By480WindowTitledOpenGLTestWithNoXServer/*'
 
 DEBIAN_FRONTEND=noninteractive apt-get purge -y -q opengl-test >"$work/apt.log" 2>&1 ||
     { cat "$work/apt.log"; exit 1; }
