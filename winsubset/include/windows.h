@@ -10,7 +10,9 @@
 // compositor answers (WAYLAND_DISPLAY), else X11 (DISPLAY). With neither,
 // CreateWindowExA fails with ERROR_DC_NOT_FOUND. A window system that goes
 // away (the X server ends, the compositor quits) ends the process with
-// status 1 and a line on stderr, as Xlib would.
+// status 1 and a line on stderr, as Xlib would (on X11 the subset ignores
+// SIGPIPE, where the program left it at its default, so that a write to a
+// server that is gone does not end the process first).
 //
 // Where the two differ:
 //   - Wayland never tells a client where its window is, nor lets it choose:

@@ -2,6 +2,7 @@
 
 #include <X11/Xutil.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -89,6 +90,14 @@ void WatchForHangUp(int fd) {
         XSetErrorHandler(ReportUntrappedError);
         XSetIOErrorHandler(ConnectionLost);
         WatchForHangUp(ConnectionNumber(display));
+        // libxcb writes without MSG_NOSIGNAL: a request written after the
+        // server went would end the process by SIGPIPE (status 141) before
+        // anything could say the connection was lost. Ignored, unless the
+        // program chose a disposition of its own, the write fails instead.
+        struct sigaction current = {};
+        if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+            signal(SIGPIPE, SIG_IGN);
+        }
         // One round trip for all of them, not one each.
         char wmProtocols[] = "WM_PROTOCOLS";
         char wmDeleteWindow[] = "WM_DELETE_WINDOW";
