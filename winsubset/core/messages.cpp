@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <chrono>
 #include <deque>
 #include <map>
@@ -16,13 +18,17 @@ ThreadQueue& QueueOf(std::thread::id thread) {
 // A thread's queue ends with the thread, as in Win32: the system reuses
 // thread ids, and a new thread must not find an old one's messages. So do
 // its windows, as Win32 destroys them: nobody else may destroy them, and a
-// later thread with the same id would inherit them.
+// later thread with the same id would inherit them. Not the main thread's,
+// which ends with the process: its windows go with it, unannounced, as a
+// Win32 process's do.
 struct QueueLifetime {
     QueueLifetime() = default;
     QueueLifetime(const QueueLifetime&) = delete;
     QueueLifetime& operator=(const QueueLifetime&) = delete;
     ~QueueLifetime() {
-        for (const HWND hwnd : WindowsOfThisThread()) DestroyWindowState(hwnd, false);
+        if (gettid() != getpid()) {
+            for (const HWND hwnd : WindowsOfThisThread()) DestroyWindowState(hwnd, false);
+        }
         Library& library = TheLibrary();
         std::lock_guard<std::mutex> lock(library.lock);
         library.queues.erase(std::this_thread::get_id());
