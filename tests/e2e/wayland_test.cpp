@@ -171,14 +171,20 @@ std::unique_ptr<Capture> Screenshot(const Environment& compositor, const View& a
            << "within " << kHangCeilingSeconds << " s: " << last.message();
 }
 
-// Waits for the program's window to be shown, or for the program to end.
+// Waits for the program's window to be shown with its frame (libdecor's,
+// which comes a moment after the toplevel: weston draws none), or for the
+// program to end.
 ::testing::AssertionResult WaitForWindow(const Environment& compositor, ProgramRunner& program,
                                          ProgramWindow& window) {
     const pid_t pid = program.Pid();
     ::testing::AssertionResult last = ::testing::AssertionFailure() << "nothing seen";
     std::string ended;
     const bool shown = WaitUntil(kHangCeilingSeconds, [&] {
-        return program.Ended(&ended) || bool(last = FindWindow(compositor, pid, window));
+        if (program.Ended(&ended)) return true;
+        if (!(last = FindWindow(compositor, pid, window))) return false;
+        if (window.titleBar.pid != 0) return true;
+        last = ::testing::AssertionFailure() << "no title bar above the client area";
+        return false;
     });
     if (!ended.empty()) {
         return ::testing::AssertionFailure()
@@ -342,6 +348,11 @@ TEST_P(WaylandDesktop, TheFramesCloseButtonClosesTheProgramWithZero) {
     ASSERT_NE(window.titleBar.pid, 0) << "no title bar above the client area";
     const std::string x = std::to_string(window.titleBar.x1 - 16);
     const std::string y = std::to_string((window.titleBar.y0 + window.titleBar.y1) / 2);
+    // Onto the button from inside the window, as a hand gets there: libdecor
+    // takes a button for pressed only with the pointer seen entering it.
+    const std::string insideX = std::to_string((window.client.x0 + window.client.x1) / 2);
+    const std::string insideY = std::to_string((window.client.y0 + window.client.y1) / 2);
+    ASSERT_EQ(Tool({"xdotool", "mousemove", "--sync", insideX, insideY}), 0);
     ASSERT_EQ(Tool({"xdotool", "mousemove", "--sync", x, y, "click", "1"}), 0);
     EXPECT_EQ(program.WaitForExit(kHangCeilingSeconds), 0)
         << "the close button did not close the window";
