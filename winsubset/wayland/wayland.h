@@ -83,6 +83,7 @@ struct Window : NativeWindow {
     int pendingHeight = 0;
     bool configured = false;  // the role has had its first configure
     bool visible = false;     // as ShowWindow last asked
+    bool active = false;      // the compositor's word in the last configure
 };
 
 struct Output {
@@ -103,6 +104,9 @@ struct Seat {
     xkb_state* state = nullptr;
     Window* pointerWindow = nullptr;
     Window* keyboardWindow = nullptr;
+    // The keyboard is on a surface of this client that no window names: a
+    // part of a libdecor frame, whose window is the active one.
+    bool keyboardOnFrame = false;
     int pointerX = 0;
     int pointerY = 0;
     bool left = false;
@@ -176,6 +180,8 @@ void BindSeat(uint32_t name, uint32_t version);
 void ForgetFocus(Window& window);
 // Sends the held key's repeats that are due; under the lock.
 void RepeatKeys();
+// A configure told `window` whether it is active (window.active).
+void ActiveChanged(Window& window);
 
 // wayland_window.cpp: the table's window functions.
 std::unique_ptr<NativeWindow> NewWindow(const WindowState& state, bool positioned);

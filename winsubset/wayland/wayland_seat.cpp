@@ -219,22 +219,46 @@ void Keymap(void* /*data*/, wl_keyboard* /*keyboard*/, uint32_t format, int32_t 
     seat.state = state;
 }
 
+// Moves the keyboard's window to `window`, telling both owners.
+void FocusOn(Seat& seat, Window* window) {
+    if (window == seat.keyboardWindow) return;
+    seat.repeatKey = 0;
+    if (seat.keyboardWindow != nullptr)
+        ToOwner(*seat.keyboardWindow, [](HWND hwnd) { FocusChanged(hwnd, false); });
+    seat.keyboardWindow = window;
+    if (window != nullptr) ToOwner(*window, [](HWND hwnd) { FocusChanged(hwnd, true); });
+}
+
+Window* ActiveWindow() {
+    for (Window* window : TheConnection().windows) {
+        if (window->active) return window;
+    }
+    return nullptr;
+}
+
 void KeyboardEnter(void* /*data*/, wl_keyboard* /*keyboard*/, uint32_t /*serial*/,
                    wl_surface* surface, wl_array* /*keys*/) {
     // Keys already down give no messages, as in Win32.
     Seat& seat = TheConnection().seat;
-    seat.keyboardWindow = WindowOfSurface(surface);
-    if (seat.keyboardWindow == nullptr) return;
-    ToOwner(*seat.keyboardWindow, [](HWND hwnd) { FocusChanged(hwnd, true); });
+    Window* window = WindowOfSurface(surface);
+    // Weston focuses the very surface clicked, or the one it still thinks
+    // the pointer is on, which may be a part of libdecor's frame (title bar,
+    // border, shadow): none of a window's own surfaces, yet the window's, as
+    // a Win32 window's frame is, and its keys are the window's. libdecor
+    // does not say whose part it is; the click activates its window, so
+    // that is the window the compositor says is active, now or in the
+    // configure that the click brings (ActiveChanged).
+    seat.keyboardOnFrame = window == nullptr && surface != nullptr;
+    if (seat.keyboardOnFrame) window = ActiveWindow();
+    FocusOn(seat, window);
 }
 
 void KeyboardLeave(void* /*data*/, wl_keyboard* /*keyboard*/, uint32_t /*serial*/,
                    wl_surface* /*surface*/) {
     Seat& seat = TheConnection().seat;
     seat.repeatKey = 0;
-    if (seat.keyboardWindow == nullptr) return;
-    ToOwner(*seat.keyboardWindow, [](HWND hwnd) { FocusChanged(hwnd, false); });
-    seat.keyboardWindow = nullptr;
+    seat.keyboardOnFrame = false;
+    FocusOn(seat, nullptr);
 }
 
 void SendKey(Seat& seat, uint32_t key, bool press, uint32_t time, bool repeat = false) {
@@ -327,6 +351,16 @@ void ForgetFocus(Window& window) {
     if (seat.keyboardWindow == &window) {
         seat.keyboardWindow = nullptr;
         seat.repeatKey = 0;
+    }
+}
+
+void ActiveChanged(Window& window) {
+    Seat& seat = TheConnection().seat;
+    if (!seat.keyboardOnFrame) return;
+    if (window.active) {
+        FocusOn(seat, &window);
+    } else if (seat.keyboardWindow == &window) {
+        FocusOn(seat, ActiveWindow());
     }
 }
 

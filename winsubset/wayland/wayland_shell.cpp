@@ -80,6 +80,16 @@ void FrameConfigure(libdecor_frame* frame, libdecor_configuration* configuration
         width = height = 0;
     }
     Configure(window, width, height);
+    // Only a frame's windows need it: it finds the window of a frame's
+    // surface that has the keyboard (KeyboardEnter).
+    libdecor_window_state windowState = LIBDECOR_WINDOW_STATE_NONE;
+    if (libdecor_configuration_get_window_state(configuration, &windowState)) {
+        const bool active = (windowState & LIBDECOR_WINDOW_STATE_ACTIVE) != 0;
+        if (active != window.active) {
+            window.active = active;
+            ActiveChanged(window);
+        }
+    }
     libdecor_state* state = libdecor_state_new(window.width, window.height);
     // Draws the frame for the size, sets the window geometry around the
     // content and acknowledges the configure.
@@ -152,6 +162,7 @@ void DestroyRole(Window& window) {
     window.toplevel = nullptr;
     window.xdgSurface = nullptr;
     window.configured = false;
+    window.active = false;  // an unmapped window is nobody's focus
 }
 
 }  // namespace wayland
