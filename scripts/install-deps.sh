@@ -3,6 +3,7 @@
 # root. Idempotent: what is already there is skipped, so a second run costs
 # a second or two.
 #   install-deps.sh run        the native program on a display or Xvfb
+#   install-deps.sh run-wayland ... on a private headless weston
 #   install-deps.sh run-wine   ... and the x86-64 Windows exe under Wine
 #   install-deps.sh run-wine32 ... and the i686 Windows exe under 32-bit Wine
 #   install-deps.sh test       everything the test command builds and runs
@@ -92,6 +93,7 @@ packages=("${run_packages[@]}")
 tools=("${run_tools[@]}")
 case "$set_name" in
     run) ;;
+    run-wayland) packages+=(weston); tools+=("weston weston") ;;
     run-wine) packages+=("${wine64_packages[@]}"); tools+=("${wine64_tools[@]}") ;;
     run-wine32)
         packages+=("${wine64_packages[@]}" "${wine32_packages[@]}")
@@ -105,7 +107,7 @@ case "$set_name" in
         packages+=("${wine64_packages[@]}" "${wine32_packages[@]}" "${test_packages[@]}" "${bench_packages[@]}")
         tools+=("${wine64_tools[@]}" "${wine32_tools[@]}" "${test_tools[@]}" "weston weston" "wayland-scanner libwayland-dev")
         ;;
-    *) say "usage: install-deps.sh [run|run-wine|run-wine32|test|bench]"; exit 2 ;;
+    *) say "usage: install-deps.sh [run|run-wayland|run-wine|run-wine32|test|bench]"; exit 2 ;;
 esac
 
 # Wine's 32-bit half and Mesa's i386 drivers live in the i386 architecture.

@@ -34,7 +34,8 @@ done
 trap 'say "run: FAILED (exit $?) at scripts/run.sh line $LINENO: $BASH_COMMAND"' ERR
 
 case "$kind" in
-    native | wayland) deps=run ;;
+    native) deps=run ;;
+    wayland) deps=run-wayland ;;
     x86_64) deps=run-wine ;;
     i686) deps=run-wine32 ;;
 esac
@@ -63,7 +64,7 @@ fi
 
 if [ "$kind" = wayland ]; then
     for tool in weston weston-debug weston-screenshooter; do
-        command -v "$tool" >/dev/null || { say "run: no $tool (scripts/install-deps.sh test installs weston)"; exit 1; }
+        command -v "$tool" >/dev/null || { say "run: no $tool (scripts/install-deps.sh run-wayland installs weston)"; exit 1; }
     done
     # A private runtime folder (0700, as XDG_RUNTIME_DIR must be) holds the
     # compositor's socket; --debug lets the run read the scene graph and
