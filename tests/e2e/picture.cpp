@@ -92,6 +92,31 @@ bool ShowsTheScene(const Capture& frame) {
            << kHangCeilingSeconds << " s";
 }
 
+bool SquareWhereTheProjectionPutsIt(const Capture& frame) {
+    if (!frame.Valid()) return false;
+    const Scene scene = BuildScene();
+    double cx;
+    double cy;
+    ToWindow(scene, 0, 0, cx, cy);
+    double x;
+    double top;
+    double bottom;
+    ToWindow(scene, 0, 10, x, top);
+    ToWindow(scene, 0, -10, x, bottom);
+    const int column = static_cast<int>(cx);
+    int first = -1;
+    int last = -1;
+    for (int row = 0; row < frame.height; ++row) {
+        if (frame.Yellow(column, row)) {
+            if (first < 0) first = row;
+            last = row;
+        }
+    }
+    // Top-down, as X counts.
+    return std::abs(first + 0.5 - (480 - top)) <= 1.5 &&
+           std::abs(last + 0.5 - (480 - bottom)) <= 1.5;
+}
+
 void ExpectTheScene(const Capture& frame) {
     ASSERT_TRUE(frame.Valid());
     const Scene scene = BuildScene();

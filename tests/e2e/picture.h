@@ -48,6 +48,9 @@ private:
 // Whether `frame` is a 640 x 480 frame of the scene, as far as its centre
 // (yellow) and a corner (blue) tell: the first frame is there.
 bool ShowsTheScene(const Capture& frame);
+// Whether the square's top and bottom, at the centre, are where the
+// projection puts them: a frame drawn for the window's present size.
+bool SquareWhereTheProjectionPutsIt(const Capture& frame);
 // Waits for the program's window to show a frame of the scene:
 // the square at its centre on blue. `window` is found again each time (a
 // platform may replace the X window behind the program's window while it
