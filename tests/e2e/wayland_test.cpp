@@ -312,8 +312,8 @@ TEST_P(Wayland, LostCompositorEndsTheProgramWithStatusOneAndSaysSo) {
 }
 
 // On weston over an Xvfb of its own (the wayland_desktop fixture): its
-// output covers that Xvfb from the origin, so the scene graph's positions
-// are where xdotool points there.
+// output lies at that Xvfb's origin, so the scene graph's positions are
+// where xdotool points there.
 class WaylandDesktop : public ProgramKindTest {
 protected:
     // WaitForWindow waits for the title bar too.
