@@ -3,7 +3,8 @@
 # and that display's lock (a program found by its title, input that goes
 # where the focus is), a Windows kind the lock of its build's Wine prefix
 # (each run restarts the server there), the 32-bit kind the emulator too.
-# Set before: e2e_test_TESTS, e2e_wine64_prefix, e2e_wine32_prefix.
+# Set before: e2e_test_TESTS, e2e_wine64_prefix, e2e_wine32_prefix,
+# e2e_no_context_environment (see cmake/testing.cmake).
 # The wayland kind's cases run on a compositor: weston over an Xvfb of its
 # own for the desktop ones, a private one that a case kills, else headless
 # weston; each compositor's lock is its own.
@@ -37,6 +38,10 @@ foreach(test IN LISTS e2e_test_TESTS)
     endif()
     set(fixtures "")
     set(locks "")
+    set(environment "")
+    if(display STREQUAL "depth8")
+        set(environment "${e2e_no_context_environment}")
+    endif()
     if(display)
         list(APPEND fixtures ${display}_display)
         list(APPEND locks display_${display})
@@ -48,5 +53,5 @@ foreach(test IN LISTS e2e_test_TESTS)
         list(APPEND locks "${e2e_wine32_prefix}")
     endif()
     set_tests_properties("${test}" PROPERTIES LABELS e2e FIXTURES_REQUIRED "${fixtures}"
-        RESOURCE_LOCK "${locks}")
+        RESOURCE_LOCK "${locks}" ENVIRONMENT_MODIFICATION "${environment}")
 endforeach()
