@@ -18,8 +18,7 @@
 # different lengths (their difference, so start-up and shut-down cancel).
 # Memory: one run of BENCH_LONG_FRAMES frames (default 100000) of each loop.
 # The program on Wayland runs with WINSUBSET_PLATFORM=wayland and no
-# DISPLAY; where it cannot open a window there (status 255) its comparison
-# is left out and the table says why.
+# DISPLAY.
 # BENCH_WINE=0 leaves the Windows build out; BENCH_NATIVE_BUILD (default
 # build/native) is the native build folder, configured with the native
 # preset; BENCH_XVFB_DISPLAY (":N") fixes the Xvfb's display number.
@@ -195,26 +194,11 @@ else
 fi
 
 # Once each untimed first: the first start after a while reads the driver
-# (and under Wine, Wine's libraries) from disk. The program's warm-up on
-# Wayland also tells whether it has a Wayland path.
-loops=(x11_program x11_glx x11_egl wayland_egl)
+# (and under Wine, Wine's libraries) from disk.
+loops=(x11_program x11_glx x11_egl wayland_egl wayland_program)
 for loop in "${loops[@]}"; do
     must_run "$loop" 201 warm-up
 done
-status=0
-run wayland_program 201 warm-up || status=$?
-case "$status" in
-    0) loops+=(wayland_program) ;;
-    255)
-        echo "skip wayland_program program_bench ended with status 255 (no window) under" \
-            "WINSUBSET_PLATFORM=wayland: no Wayland path in this build" >>"$results"
-        echo "bench: the program has no Wayland path yet (status 255); its comparison is left out" >&2
-        ;;
-    *)
-        echo "bench: program_bench on Wayland ended with status $status" >&2
-        exit 1
-        ;;
-esac
 if [ "$with_wine" = 1 ]; then
     must_run wine_program 201 warm-up
     must_run wine_wgl 201 warm-up

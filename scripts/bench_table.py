@@ -6,13 +6,10 @@ frame. Every baseline is one measured in the same run.
 Usage: bench_table.py RESULTS FRAMES RUNS LONG_FRAMES"""
 import statistics, sys
 
-timed, counts, instructions, notes, skipped = [], [], [], {}, {}
+timed, counts, instructions, notes = [], [], [], {}
 for line in open(sys.argv[1]):
     words = line.split()
     if not words:
-        continue
-    if words[0] == "skip":
-        skipped[words[1]] = " ".join(words[2:])
         continue
     fields = dict(part.split("=", 1) for part in words[1:])
     if words[0] == "note":
@@ -109,9 +106,6 @@ for a, b, budget in COMPARISONS:
     else:
         print(f"### {NAMES[a]} / {NAMES[b]}" + (" (held to 2 %)" if budget else ""))
     print()
-    if a in skipped or b in skipped:
-        print(f"{NAMES[a if a in skipped else b]}: not measured: {skipped.get(a) or skipped.get(b)}")
-        print()
     both = measured(a) and measured(b)
     print(f"| figure | {NAMES[a]} | {NAMES[b]} | ratio (range) |")
     print("|---|---|---|---|")
