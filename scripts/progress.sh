@@ -5,7 +5,10 @@ export OPENGL_TEST_STARTED=${OPENGL_TEST_STARTED:-$(date +%s)}
 
 # say MESSAGE...: one line, "[m:ss] MESSAGE".
 say() {
-    local elapsed=$(($(date +%s) - OPENGL_TEST_STARTED))
+    local now
+    now=$(date +%s)
+    PROGRESS_SAID=$now
+    local elapsed=$((now - OPENGL_TEST_STARTED))
     printf '[%d:%02d] %s\n' $((elapsed / 60)) $((elapsed % 60)) "$*"
 }
 
@@ -32,17 +35,22 @@ progress_filter() {
 
 # with_heartbeat NAME COMMAND...: runs COMMAND, saying every 15 s that NAME
 # is still running: a long test or compile prints nothing until it ends.
+# The first beat counts from this shell's last line, so that short commands
+# in a row (apt asked several times) are not silent for longer.
 with_heartbeat() {
-    local name=$1 beat status=0
+    local name=$1 beat status=0 first
     shift
+    first=$((15 - $(date +%s) + ${PROGRESS_SAID:-0}))
+    [ "$first" -ge 1 ] || first=1
     # The nap runs in the background so that the TERM below ends the
     # heartbeat at once: bash runs a trap only after its foreground child.
     (
         nap=
         trap 'kill $nap 2>/dev/null; exit 0' TERM
         while :; do
-            sleep 15 &
+            sleep "$first" &
             nap=$!
+            first=15
             wait "$nap"
             say "$name: still running"
         done
